@@ -1,0 +1,50 @@
+# The two commands of the quick start, and the steps they are made of.
+#   make run    installs what is missing, builds, makes the sample pictures, starts the program
+#   make test   installs what is missing, builds, runs every test (normal and sanitizer build)
+# Further: make bench (benchmarks), make fuzz (decoder plug-in fuzzers), make format.
+
+BUILD      ?= build
+ASAN_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
+JOBS       ?= $(shell nproc)
+CMAKE_ARGS ?=
+
+.PHONY: run test deps build build-asan samples test-normal test-asan bench fuzz format clean
+
+deps:
+	scripts/install-deps
+
+build: deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_ARGS)
+	cmake --build $(BUILD) -j$(JOBS)
+
+samples: build
+	scripts/make-samples $(BUILD)
+
+run: samples
+	scripts/run-program $(BUILD)/bin/tazu
+
+test-normal: build
+	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
+
+build-asan: deps
+	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAZU_SANITIZE=ON \
+	      -DTAZU_BENCH=OFF $(CMAKE_ARGS)
+	cmake --build $(ASAN_BUILD) -j$(JOBS)
+
+test-asan: build-asan
+	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j$(JOBS)
+
+test: test-normal test-asan
+
+bench: build
+	scripts/run-benchmarks $(BUILD)
+
+fuzz: deps
+	scripts/run-fuzzers $(FUZZ_BUILD)
+
+format:
+	git ls-files '*.cpp' '*.h' '*.c' | xargs clang-format -i
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
