@@ -58,6 +58,29 @@ typedef struct PictureInfo {
     int16_t colorDepth;     /* bits per pixel */
     SpiHandle hInfo;        /* text information about the picture, or null; freed by the caller */
 } PictureInfo;
+
+/*
+ * What GetPicture and GetPreview return: an information block that begins with this header
+ * (followed by the colour table for 8 bits per pixel or fewer) and a pixel block of bottom-up
+ * rows, each padded to a multiple of 4 bytes. All fields little-endian.
+ */
+typedef struct SpiBitmapInfoHeader {
+    uint32_t biSize; /* 40 */
+    int32_t biWidth;
+    int32_t biHeight; /* positive: rows stored bottom-up */
+    uint16_t biPlanes;
+    uint16_t biBitCount;
+    uint32_t biCompression; /* 0: BI_RGB, 3: BI_BITFIELDS */
+    uint32_t biSizeImage;
+    int32_t biXPelsPerMeter;
+    int32_t biYPelsPerMeter;
+    uint32_t biClrUsed;
+    uint32_t biClrImportant;
+} SpiBitmapInfoHeader;
+
+typedef struct SpiRgbQuad {
+    uint8_t rgbBlue, rgbGreen, rgbRed, rgbReserved;
+} SpiRgbQuad;
 #pragma pack(pop)
 
 /* Called now and then during a decode; a non-zero answer aborts it (result SPI_ABORTED). */

@@ -1,0 +1,128 @@
+#include "plugins/common/spi_common.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+namespace spi {
+
+int32_t readInput(const char* buf, int32_t len, uint32_t flag, Input& out) {
+    if (!buf)
+        return SPI_UNKNOWN_FORMAT;
+    switch (flag & SPI_INPUT_MASK) {
+    case SPI_INPUT_MEMORY:
+        if (len < 0)
+            return SPI_UNKNOWN_FORMAT;
+        out.owned.clear();
+        out.data = reinterpret_cast<const uint8_t*>(buf);
+        out.size = size_t(len);
+        return SPI_SUCCESS;
+    case SPI_INPUT_FILE: {
+        if (len < 0)
+            return SPI_UNKNOWN_FORMAT;
+        FILE* f = std::fopen(buf, "rb");
+        if (!f)
+            return SPI_READ_ERROR;
+        int32_t result = SPI_SUCCESS;
+        long fileSize = -1;
+        if (std::fseek(f, 0, SEEK_END) == 0)
+            fileSize = std::ftell(f);
+        if (fileSize < 0 || std::fseek(f, 0, SEEK_SET) != 0) {
+            result = SPI_READ_ERROR;
+        } else if (len > fileSize) {
+            result = SPI_UNKNOWN_FORMAT;
+        } else {
+            try {
+                out.owned.resize(size_t(fileSize - len));
+            } catch (const std::bad_alloc&) {
+                result = SPI_NO_MEMORY;
+            }
+            if (result == SPI_SUCCESS &&
+                (std::fseek(f, len, SEEK_SET) != 0 ||
+                 std::fread(out.owned.data(), 1, out.owned.size(), f) != out.owned.size()))
+                result = SPI_READ_ERROR;
+        }
+        std::fclose(f);
+        out.data = out.owned.data();
+        out.size = result == SPI_SUCCESS ? out.owned.size() : 0;
+        return result;
+    }
+    default:
+        return SPI_UNKNOWN_FORMAT;
+    }
+}
+
+int32_t copyInfoText(const char* text, char* buf, int32_t buflen) {
+    if (!buf || buflen <= 0)
+        return 0;
+    const size_t n = std::min(std::strlen(text), size_t(buflen - 1));
+    std::memcpy(buf, text, n);
+    buf[n] = '\0';
+    return int32_t(n);
+}
+
+int32_t answerPluginInfo(const char* const* texts, int32_t count, int32_t infono, char* buf,
+                         int32_t buflen) {
+    if (infono < 0 || infono >= count)
+        return 0;
+    return copyInfoText(texts[infono], buf, buflen);
+}
+
+int64_t dibStride(int32_t width, int bitCount) {
+    if (width < 0)
+        return -1;
+    const int64_t bits = int64_t(width) * bitCount;
+    const int64_t stride = ((bits + 31) / 32) * 4;
+    return stride > INT32_MAX ? -1 : stride;
+}
+
+DibOutput::~DibOutput() {
+    SpiBlockFree(info_);
+    SpiBlockFree(bits_);
+}
+
+int32_t DibOutput::allocate(int32_t width, int32_t height, int bitCount, int paletteEntries) {
+    if (width <= 0 || height <= 0)
+        return SPI_BROKEN_DATA;
+    const int64_t stride = dibStride(width, bitCount);
+    if (stride < 0 || stride * height > INT32_MAX)
+        return SPI_NO_MEMORY;
+    const size_t infoSize =
+        sizeof(SpiBitmapInfoHeader) + size_t(paletteEntries) * sizeof(SpiRgbQuad);
+    info_ = SpiBlockAlloc(infoSize, 1);
+    bits_ = SpiBlockAlloc(size_t(stride * height), 1);
+    if (!info_ || !bits_)
+        return SPI_NO_MEMORY;
+    header_ = static_cast<SpiBitmapInfoHeader*>(SpiBlockLock(info_));
+    palette_ = paletteEntries ? reinterpret_cast<SpiRgbQuad*>(header_ + 1) : nullptr;
+    pixels_ = static_cast<uint8_t*>(SpiBlockLock(bits_));
+    stride_ = size_t(stride);
+    height_ = height;
+    header_->biSize = sizeof(SpiBitmapInfoHeader);
+    header_->biWidth = width;
+    header_->biHeight = height;
+    header_->biPlanes = 1;
+    header_->biBitCount = uint16_t(bitCount);
+    header_->biCompression = 0;
+    header_->biSizeImage = uint32_t(stride * height);
+    header_->biClrUsed = uint32_t(paletteEntries);
+    return SPI_SUCCESS;
+}
+
+void DibOutput::release(SpiHandle* pHBInfo, SpiHandle* pHBm) {
+    SpiBlockUnlock(info_);
+    SpiBlockUnlock(bits_);
+    *pHBInfo = info_;
+    *pHBm = bits_;
+    info_ = bits_ = nullptr;
+    header_ = nullptr;
+    palette_ = nullptr;
+    pixels_ = nullptr;
+}
+
+bool progressAborts(SpiProgressCallback progress, int32_t done, int32_t total, int32_t lData) {
+    return progress && progress(done, total, lData) != 0;
+}
+
+} // namespace spi

@@ -1,0 +1,72 @@
+// Pieces every decoder plug-in needs: reading the input the caller names (a file from an offset,
+// or a buffer in memory), answering GetPluginInfo, and building the two output blocks of a DIB
+// with every size checked before anything is allocated.
+#pragma once
+
+#include "plugins/spi.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace spi {
+
+// The picture data a call was given: from the offset to the end of the named file, or the
+// caller's buffer. data/size always describe the bytes to decode.
+struct Input {
+    std::vector<uint8_t> owned;
+    const uint8_t* data = nullptr;
+    size_t size = 0;
+};
+
+// SPI_SUCCESS, SPI_READ_ERROR (file cannot be opened or read), or SPI_UNKNOWN_FORMAT (an offset
+// outside the file, a null buffer or an unknown input kind).
+int32_t readInput(const char* buf, int32_t len, uint32_t flag, Input& out);
+
+// Copies text into buf (at most buflen - 1 characters and a NUL); returns the characters copied.
+int32_t copyInfoText(const char* text, char* buf, int32_t buflen);
+
+// Answers GetPluginInfo from a null-terminated list: { version, about, filter0, name0, ... }.
+int32_t answerPluginInfo(const char* const* texts, int32_t count, int32_t infono, char* buf,
+                         int32_t buflen);
+
+// Row length in bytes of a DIB row, padded to 4 bytes; -1 when it does not fit in int32.
+int64_t dibStride(int32_t width, int bitCount);
+
+// A DIB being built: both blocks locked while the plug-in writes into them, freed on
+// destruction unless handed to the caller with release().
+class DibOutput {
+public:
+    DibOutput() = default;
+    DibOutput(const DibOutput&) = delete;
+    DibOutput& operator=(const DibOutput&) = delete;
+    ~DibOutput();
+
+    // Allocates the header with a colour table of paletteEntries, and the pixels (zeroed).
+    // Returns SPI_SUCCESS; SPI_BROKEN_DATA for a width or height that is not positive;
+    // SPI_NO_MEMORY when the pixel block would not fit in signed 32 bits or cannot be allocated.
+    int32_t allocate(int32_t width, int32_t height, int bitCount, int paletteEntries);
+
+    SpiBitmapInfoHeader* header() { return header_; }
+    SpiRgbQuad* palette() { return palette_; }
+    // Row y counted from the top of the picture.
+    uint8_t* row(int32_t y) { return pixels_ + size_t(height_ - 1 - y) * stride_; }
+    size_t stride() const { return stride_; }
+
+    // Unlocks both blocks and gives them to the caller.
+    void release(SpiHandle* pHBInfo, SpiHandle* pHBm);
+
+private:
+    SpiHandle info_ = nullptr;
+    SpiHandle bits_ = nullptr;
+    SpiBitmapInfoHeader* header_ = nullptr;
+    SpiRgbQuad* palette_ = nullptr;
+    uint8_t* pixels_ = nullptr;
+    size_t stride_ = 0;
+    int32_t height_ = 0;
+};
+
+// Calls the progress callback, if any; true when the caller asked to stop.
+bool progressAborts(SpiProgressCallback progress, int32_t done, int32_t total, int32_t lData);
+
+} // namespace spi
