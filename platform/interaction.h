@@ -1,0 +1,53 @@
+// The one way the program asks the user something or tells them something modally.
+//
+// Every message box of the program goes through showMessage(); by default it is a modal
+// QMessageBox. Tests install an Answerer that records each request and answers from a script,
+// so no real modal dialog ever blocks a test. File, printer and font dialogs join this seam
+// as the program grows.
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+namespace platform {
+
+enum class MessageIcon { None, Information, Warning, Error, Question };
+enum class MessageButtons { Ok, OkCancel, AbortRetry, YesNo, YesNoCancel };
+enum class MessageAnswer { Ok, Cancel, Abort, Retry, Yes, No };
+
+struct MessageRequest {
+    QString text;
+    QString caption; // empty: the application's title
+    MessageIcon icon = MessageIcon::None;
+    MessageButtons buttons = MessageButtons::Ok;
+};
+
+class Answerer {
+public:
+    virtual ~Answerer() = default;
+    virtual MessageAnswer message(const MessageRequest& request) = 0;
+};
+
+// Shows a modal message box and returns the button pressed (for a box closed without a button:
+// Cancel where the box has one, else the box's first button).
+MessageAnswer showMessage(const MessageRequest& request);
+inline MessageAnswer showMessage(const QString& text, const QString& caption = {},
+                                 MessageIcon icon = MessageIcon::None,
+                                 MessageButtons buttons = MessageButtons::Ok) {
+    return showMessage(MessageRequest{text, caption, icon, buttons});
+}
+
+// Installs an answerer for as long as the object lives (tests); the previous one comes back.
+class ScopedAnswerer {
+public:
+    explicit ScopedAnswerer(Answerer& answerer);
+    ~ScopedAnswerer();
+    ScopedAnswerer(const ScopedAnswerer&) = delete;
+    ScopedAnswerer& operator=(const ScopedAnswerer&) = delete;
+
+private:
+    Answerer* previous_;
+};
+
+} // namespace platform

@@ -1,0 +1,64 @@
+// The settings file: an INI file of [sections] and key=value lines in code page 932.
+//
+// Sections and keys compare without regard to case; a key that exists keeps its spelling when
+// it is rewritten, and lines the program does not know are kept as they are. Integers read the
+// way the program has always read them (a malformed number gives the default), booleans are
+// written as 1 and 0. save() replaces the file atomically, so a failed write never destroys the
+// settings that were there.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <vector>
+
+namespace platform {
+
+// Where the program keeps its settings: the file named by TAZU_INI; else the program's path
+// with its extension replaced by ".INI" when that file exists or its folder is writable; else
+// $XDG_CONFIG_HOME/tazu/tazu.INI.
+QString settingsFilePath();
+
+class Profile {
+public:
+    // Reads the file; a missing or unreadable file reads as empty.
+    explicit Profile(const QString& path);
+
+    const QString& path() const { return path_; }
+
+    bool hasKey(const QString& section, const QString& key) const;
+    QString readString(const QString& section, const QString& key,
+                       const QString& defaultValue) const;
+    int readInteger(const QString& section, const QString& key, int defaultValue) const;
+    // Any integer other than 0 reads as true; a value that is not an integer gives the default.
+    bool readBool(const QString& section, const QString& key, bool defaultValue) const;
+
+    void writeString(const QString& section, const QString& key, const QString& value);
+    void writeInteger(const QString& section, const QString& key, int value);
+    void writeBool(const QString& section, const QString& key, bool value);
+
+    // Writes the file (CR LF line ends). False when it could not be written; the old file is
+    // then left as it was. A file too large to be a settings file is never overwritten.
+    bool save() const;
+
+private:
+    struct Line {
+        QByteArray raw; // as stored on disk, without the line end
+        QString text;   // raw decoded
+    };
+
+    // Index of the line "[section]", or -1.
+    int findSection(const QString& section) const;
+    // Index of the key's line within the section that starts at sectionLine, or -1.
+    int findKey(int sectionLine, const QString& key) const;
+    void setLine(int index, const QString& text);
+
+    QString path_;
+    std::vector<Line> lines_;
+    bool writable_ = true;
+};
+
+// The integer a settings value means: optional blanks and sign, then decimal digits, or '$' or
+// "0x" and hexadecimal digits, fitting in 32 bits. False for anything else.
+bool parseProfileInteger(const QString& text, int& value);
+
+} // namespace platform
