@@ -64,7 +64,7 @@ enum class DibError {
     TooLarge,               // a byte size that does not fit in int32
     TruncatedPixels,        // the pixel block is shorter than its rows
     UnsupportedImage,       // imageToDib: null picture, or no colour table for 1, 4, 8 bits
-    IndexOutOfRange,        // imageToDib: a colour index or table too big for the bit count
+    IndexOutOfRange,        // imageToDib: a table longer than 2^bitCount, or an index past it
     OutOfMemory,            // the picture or the block could not be allocated
 };
 
@@ -115,8 +115,9 @@ struct DibLayout {
 // Reads and checks an information block without touching any byte outside it. Header sizes
 // of 40 and more are accepted; only the first 40 bytes are read as the header. Masks of
 // BI_BITFIELDS are read at offset 40 whatever the header size: after a 40-byte header, inside
-// the longer ones. biSizeImage and the densities are ignored, as Windows does for these
-// formats.
+// the longer ones. The colour table of 1 to 8 bits must lie wholly in the block; the table a
+// DIB of more bits may carry is not read, so not checked. biSizeImage and the densities are
+// ignored, as Windows does for these formats.
 DibResult<DibLayout> readDibHeader(ByteView info);
 
 // Converts a DIB to a picture as Windows shows it on a true-colour display: always
@@ -131,9 +132,10 @@ DibResult<QImage> packedDibToImage(ByteView packedDib);
 
 // Converts a picture to a packed DIB (BITMAPINFOHEADER, colour table, bottom-up padded rows)
 // of 1, 4, 8, 16 (5-5-5), 24 or 32 bits (BI_RGB, top byte 0). 16, 24 and 32 bits take any
-// picture (alpha dropped). 1, 4 and 8 bits need an indexed picture (Format_Indexed8, Mono or
-// MonoLSB) whose colour table and indices fit in the bit count; the table is written as it is
-// and biClrUsed says its length.
+// picture (alpha dropped as QImage::convertToFormat(Format_RGB32) drops it). 1, 4 and 8 bits
+// need an indexed picture (Format_Indexed8, Mono or MonoLSB) whose colour table has at most
+// 2^bitCount entries and whose indices all select one; the table is written as it is and
+// biClrUsed says its length. Densities are written as 0 (unknown).
 DibResult<QByteArray> imageToDib(const QImage& image, int32_t bitCount);
 
 // The file header that makes a BMP file of a packed DIB (the file is the header followed by
