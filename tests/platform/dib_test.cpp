@@ -328,7 +328,7 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-struct InfoSpec {
+struct InfoFields {
     int32_t width = 1;
     int32_t height = 1;
     uint16_t bitCount = 24;
@@ -341,21 +341,21 @@ struct InfoSpec {
     std::vector<uint32_t> words = {};
 };
 
-Bytes infoBlock(const InfoSpec& spec) {
+Bytes infoBlock(const InfoFields& fields) {
     BitmapInfoHeader header{};
-    header.biSize = spec.headerSize;
-    header.biWidth = spec.width;
-    header.biHeight = spec.height;
-    header.biPlanes = spec.planes;
-    header.biBitCount = spec.bitCount;
-    header.biCompression = spec.compression;
-    header.biClrUsed = spec.clrUsed;
+    header.biSize = fields.headerSize;
+    header.biWidth = fields.width;
+    header.biHeight = fields.height;
+    header.biPlanes = fields.planes;
+    header.biBitCount = fields.bitCount;
+    header.biCompression = fields.compression;
+    header.biClrUsed = fields.clrUsed;
     // The block is as long as the header says, except for absurd sizes meant to be refused.
-    const size_t declared = spec.headerSize < 4096 ? spec.headerSize : 0;
-    Bytes block(std::max({sizeof header, declared, sizeof header + 4 * spec.words.size()}));
+    const size_t declared = fields.headerSize < 4096 ? fields.headerSize : 0;
+    Bytes block(std::max({sizeof header, declared, sizeof header + 4 * fields.words.size()}));
     std::memcpy(block.data(), &header, sizeof header);
-    if (!spec.words.empty())
-        std::memcpy(block.data() + sizeof header, spec.words.data(), 4 * spec.words.size());
+    if (!fields.words.empty())
+        std::memcpy(block.data() + sizeof header, fields.words.data(), 4 * fields.words.size());
     return block;
 }
 
@@ -573,9 +573,9 @@ TEST(DibLayoutHelpers, RowBytesAndBitsOffset) {
     EXPECT_THROW(DibImageRowBytes(INT32_MAX, 8), OverflowError);
     EXPECT_THROW(DibImageRowBytes(-1, 24), std::invalid_argument);
 
-    const auto offsetOf = [](const InfoSpec& spec) {
+    const auto offsetOf = [](const InfoFields& fields) {
         BitmapInfoHeader header;
-        std::memcpy(&header, infoBlock(spec).data(), sizeof header);
+        std::memcpy(&header, infoBlock(fields).data(), sizeof header);
         return packedDibBitsOffset(header);
     };
     EXPECT_EQ(offsetOf({.bitCount = 8}), 40 + 256 * 4);
