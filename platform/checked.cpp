@@ -63,7 +63,9 @@ void InputFile::readInto(void* buffer, qint64 count) {
     }
 }
 
-void InputFile::skip(qint64 count) { seek(file_.pos() + count); }
+void InputFile::skip(qint64 count) {
+    seek(file_.pos() + count);
+}
 
 void InputFile::seek(qint64 position) {
     if (position < 0 || !file_.seek(position))

@@ -102,7 +102,9 @@ QString fromCp932(const QByteArray& bytes) {
     return QString(reinterpret_cast<const QChar*>(utf16.constData()), utf16.size() / 2);
 }
 
-int cp932Length(const QString& text) { return int(toCp932(text).size()); }
+int cp932Length(const QString& text) {
+    return int(toCp932(text).size());
+}
 
 QByteArray cutCp932(const QByteArray& bytes, int maxBytes) {
     if (maxBytes <= 0)

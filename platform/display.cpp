@@ -17,9 +17,13 @@ int screenBitsPerPixel() {
     return screen ? screen->depth() : 32;
 }
 
-int screenPaletteSize() { return screenBitsPerPixel() == 8 ? 256 : 0; }
+int screenPaletteSize() {
+    return screenBitsPerPixel() == 8 ? 256 : 0;
+}
 
-void overrideScreenDepth(std::optional<int> bitsPerPixel) { depthOverride = bitsPerPixel; }
+void overrideScreenDepth(std::optional<int> bitsPerPixel) {
+    depthOverride = bitsPerPixel;
+}
 
 void installFontSubstitutions() {
     QFont::insertSubstitution(QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("IPAPGothic"));

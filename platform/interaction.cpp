@@ -77,8 +77,8 @@ MessageAnswer showMessage(const MessageRequest& request) {
         return installedAnswerer->message(request);
     const QString caption =
         request.caption.isEmpty() ? QApplication::applicationName() : request.caption;
-    QMessageBox box(boxIcon(request.icon), caption, request.text,
-                    standardButtons(request.buttons), QApplication::activeWindow());
+    QMessageBox box(boxIcon(request.icon), caption, request.text, standardButtons(request.buttons),
+                    QApplication::activeWindow());
     return answerOf(box.exec(), request.buttons);
 }
 
@@ -86,6 +86,8 @@ ScopedAnswerer::ScopedAnswerer(Answerer& answerer) : previous_(installedAnswerer
     installedAnswerer = &answerer;
 }
 
-ScopedAnswerer::~ScopedAnswerer() { installedAnswerer = previous_; }
+ScopedAnswerer::~ScopedAnswerer() {
+    installedAnswerer = previous_;
+}
 
 } // namespace platform

@@ -44,7 +44,9 @@ Library::Library(const QString& name) {
         error_ = QString::fromLocal8Bit(dlerror());
 }
 
-Library::~Library() { free(); }
+Library::~Library() {
+    free();
+}
 
 Library::Library(Library&& other) noexcept
     : handle_(std::exchange(other.handle_, nullptr)), error_(std::move(other.error_)) {}
@@ -58,7 +60,9 @@ Library& Library::operator=(Library&& other) noexcept {
     return *this;
 }
 
-quintptr Library::handleValue() const { return reinterpret_cast<quintptr>(handle_); }
+quintptr Library::handleValue() const {
+    return reinterpret_cast<quintptr>(handle_);
+}
 
 void* Library::rawSymbol(const char* name) const {
     return handle_ ? dlsym(handle_, name) : nullptr;

@@ -17,10 +17,18 @@ constexpr unsigned GMEM_ZEROINIT = 0x0040;
 inline HGLOBAL GlobalAlloc(unsigned flags, size_t bytes) {
     return SpiBlockAlloc(bytes, (flags & GMEM_ZEROINIT) != 0);
 }
-inline void* GlobalLock(HGLOBAL block) { return SpiBlockLock(block); }
-inline bool GlobalUnlock(HGLOBAL block) { return SpiBlockUnlock(block) != 0; }
-inline size_t GlobalSize(HGLOBAL block) { return SpiBlockSize(block); }
-inline HGLOBAL GlobalFree(HGLOBAL block) { return SpiBlockFree(block); }
+inline void* GlobalLock(HGLOBAL block) {
+    return SpiBlockLock(block);
+}
+inline bool GlobalUnlock(HGLOBAL block) {
+    return SpiBlockUnlock(block) != 0;
+}
+inline size_t GlobalSize(HGLOBAL block) {
+    return SpiBlockSize(block);
+}
+inline HGLOBAL GlobalFree(HGLOBAL block) {
+    return SpiBlockFree(block);
+}
 
 // Holds a block locked for the lifetime of the object.
 class LockedBlock {

@@ -24,7 +24,9 @@ QString sectionName(const QString& line) {
     return (close < 0 ? t.mid(1) : t.mid(1, close - 1)).trimmed();
 }
 
-bool isSectionLine(const QString& line) { return line.trimmed().startsWith(u'['); }
+bool isSectionLine(const QString& line) {
+    return line.trimmed().startsWith(u'[');
+}
 
 bool sameName(const QString& a, const QString& b) {
     return a.compare(b, Qt::CaseInsensitive) == 0;
@@ -51,7 +53,8 @@ QString settingsFilePath() {
     if (!forced.isEmpty())
         return forced;
     const QFileInfo program(QCoreApplication::applicationFilePath());
-    const QString beside = program.absolutePath() + u'/' + program.completeBaseName() + QStringLiteral(".INI");
+    const QString beside =
+        program.absolutePath() + u'/' + program.completeBaseName() + QStringLiteral(".INI");
     if (QFileInfo::exists(beside) || QFileInfo(program.absolutePath()).isWritable())
         return beside;
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
@@ -78,7 +81,7 @@ bool parseProfileInteger(const QString& text, int& value) {
     const int64_t limit = base == 16 ? int64_t(UINT32_MAX) : int64_t(INT32_MAX) + 1;
     int64_t magnitude = 0;
     for (const QChar c : t) {
-        const int digit = c.isDigit()                                ? c.digitValue()
+        const int digit = c.isDigit() ? c.digitValue()
                           : base == 16 && c.toLower() >= u'a' && c.toLower() <= u'f'
                               ? c.toLower().unicode() - u'a' + 10
                               : -1;
@@ -155,8 +158,7 @@ QString Profile::readString(const QString& section, const QString& key,
 
 int Profile::readInteger(const QString& section, const QString& key, int defaultValue) const {
     int value;
-    return parseProfileInteger(readString(section, key, QString()), value) ? value
-                                                                           : defaultValue;
+    return parseProfileInteger(readString(section, key, QString()), value) ? value : defaultValue;
 }
 
 bool Profile::readBool(const QString& section, const QString& key, bool defaultValue) const {

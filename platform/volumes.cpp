@@ -9,12 +9,11 @@ namespace {
 
 // Kernel and memory file systems are not drives a user keeps pictures on.
 bool isRealFileSystem(const QStorageInfo& info) {
-    static const QList<QByteArray> pseudo{"proc",     "sysfs",   "devtmpfs", "devpts",
-                                          "cgroup",   "cgroup2", "securityfs", "pstore",
-                                          "debugfs",  "tracefs", "configfs", "bpf",
-                                          "mqueue",   "hugetlbfs", "fusectl", "autofs",
-                                          "binfmt_misc", "rpc_pipefs", "nsfs", "squashfs",
-                                          "overlay", "efivarfs"};
+    static const QList<QByteArray> pseudo{
+        "proc",       "sysfs",     "devtmpfs", "devpts",  "cgroup",      "cgroup2",
+        "securityfs", "pstore",    "debugfs",  "tracefs", "configfs",    "bpf",
+        "mqueue",     "hugetlbfs", "fusectl",  "autofs",  "binfmt_misc", "rpc_pipefs",
+        "nsfs",       "squashfs",  "overlay",  "efivarfs"};
     return info.isValid() && info.isReady() && !pseudo.contains(info.fileSystemType());
 }
 
@@ -26,10 +25,9 @@ QList<Volume> mountedVolumes() {
         if (!isRealFileSystem(info))
             continue;
         const QString name = info.displayName();
-        volumes.push_back({info.rootPath(), name == info.rootPath()
-                                                ? name
-                                                : QStringLiteral("%1 [%2]").arg(info.rootPath(),
-                                                                                 name)});
+        volumes.push_back({info.rootPath(), name == info.rootPath() ? name
+                                                                    : QStringLiteral("%1 [%2]").arg(
+                                                                          info.rootPath(), name)});
     }
     std::sort(volumes.begin(), volumes.end(),
               [](const Volume& a, const Volume& b) { return a.root < b.root; });

@@ -13,7 +13,8 @@ using testsupport::RecordingAnswerer;
 TEST(Guard, ErrorsFromHandlersAreShownAndTheProgramGoesOn) {
     RecordingAnswerer answers;
     guarded([] { throw OverflowError(); });
-    guarded([] { throw IoError(QStringLiteral("ファイルを開けません"), QStringLiteral("/p/a.J6I")); });
+    guarded(
+        [] { throw IoError(QStringLiteral("ファイルを開けません"), QStringLiteral("/p/a.J6I")); });
     guarded([] { throw std::bad_alloc(); });
     guarded([] { throw 42; });
     bool ran = false;

@@ -29,7 +29,8 @@ void writeAll(const QString& path, const QByteArray& bytes) {
 TEST(Profile, KeysAndSectionsIgnoreCaseAndKeepTheirSpellingWhenRewritten) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("tazu.INI"));
-    writeAll(path, "; kept comment\r\n[TForm1]\r\nJ6Isize=0\r\nTop = 12 \r\n\r\n[Other]\r\nx=1\r\n");
+    writeAll(path,
+             "; kept comment\r\n[TForm1]\r\nJ6Isize=0\r\nTop = 12 \r\n\r\n[Other]\r\nx=1\r\n");
 
     Profile p(path);
     EXPECT_FALSE(p.readBool(QStringLiteral("tform1"), QStringLiteral("J6ISize"), true));
@@ -49,16 +50,21 @@ TEST(Profile, IntegersReadLikeTheToolkitAndBadOnesGiveTheDefault) {
         int expected;
     };
     const Case cases[] = {
-        {"42", 42},  {" -7 ", -7},    {"+5", 5},         {"$1F", 31},   {"0x10", 16},
-        {"", 99},    {"12abc", 99},   {"abc", 99},       {"1.5", 99},   {"2147483647", INT32_MAX},
-        {"2147483648", 99},           {"-2147483648", INT32_MIN},       {"$FFFFFFFF", -1},
-        {"\"17\"", 17}, {"１２", 99}, // full-width digits are not a number
+        {"42", 42},         {" -7 ", -7},
+        {"+5", 5},          {"$1F", 31},
+        {"0x10", 16},       {"", 99},
+        {"12abc", 99},      {"abc", 99},
+        {"1.5", 99},        {"2147483647", INT32_MAX},
+        {"2147483648", 99}, {"-2147483648", INT32_MIN},
+        {"$FFFFFFFF", -1},  {"\"17\"", 17},
+        {"１２", 99}, // full-width digits are not a number
     };
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("t.INI"));
     QByteArray content = "[S]\r\n";
     for (size_t i = 0; i < std::size(cases); ++i)
-        content += "k" + QByteArray::number(qulonglong(i)) + "=" + toCp932(QString::fromUtf8(cases[i].text)) + "\r\n";
+        content += "k" + QByteArray::number(qulonglong(i)) + "=" +
+                   toCp932(QString::fromUtf8(cases[i].text)) + "\r\n";
     writeAll(path, content);
     Profile p(path);
     for (size_t i = 0; i < std::size(cases); ++i)
@@ -101,7 +107,6 @@ TEST(Profile, AFailedSaveLeavesTheOldFileAndUnknownBytesSurvive) {
     }
     EXPECT_EQ(readAll(path), QByteArray("[A]\r\nraw=\x88\x20\xFF\r\n[B]\r\nk=2\r\n"));
 
-
     // Where the file cannot be written, save() says so.
     const QString blocker = dir.filePath(QStringLiteral("file"));
     writeAll(blocker, "x");
@@ -136,7 +141,8 @@ TEST(Profile, SettingsFileLocation) {
     EXPECT_EQ(settingsFilePath(), QStringLiteral("/somewhere/forced.INI"));
     qunsetenv("TAZU_INI");
     // The test program's folder is writable: the file sits beside it, named after it.
-    const QString beside = QCoreApplication::applicationDirPath() + QStringLiteral("/platform_tests.INI");
+    const QString beside =
+        QCoreApplication::applicationDirPath() + QStringLiteral("/platform_tests.INI");
     EXPECT_EQ(settingsFilePath(), beside);
     qputenv("TAZU_INI", saved);
 }

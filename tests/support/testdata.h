@@ -10,14 +10,14 @@ QString testdataDir();
 
 // Skips the calling test when the shared pictures are missing, unless TAZU_REQUIRE_TESTDATA is
 // set (as in CI), where it fails instead.
-#define TAZU_REQUIRE_TESTDATA()                                                                  \
-    do {                                                                                         \
-        if (::testsupport::testdataDir().isEmpty()) {                                            \
-            if (qEnvironmentVariableIsSet("TAZU_REQUIRE_TESTDATA"))                              \
-                FAIL() << "shared test pictures not found (TAZU_TESTDATA)";                      \
-            else                                                                                 \
-                GTEST_SKIP() << "shared test pictures not found (TAZU_TESTDATA)";                \
-        }                                                                                        \
+#define TAZU_REQUIRE_TESTDATA()                                                                    \
+    do {                                                                                           \
+        if (::testsupport::testdataDir().isEmpty()) {                                              \
+            if (qEnvironmentVariableIsSet("TAZU_REQUIRE_TESTDATA"))                                \
+                FAIL() << "shared test pictures not found (TAZU_TESTDATA)";                        \
+            else                                                                                   \
+                GTEST_SKIP() << "shared test pictures not found (TAZU_TESTDATA)";                  \
+        }                                                                                          \
     } while (0)
 
 } // namespace testsupport
