@@ -11,6 +11,7 @@
 
 #include <tiffio.h>
 
+#include <cstdlib>
 #include <vector>
 
 using namespace testsupport;
@@ -143,17 +144,47 @@ TEST(TiffPlugin, BilevelBecomesTwoEntryPalette) {
     for (int y = 0; y < picture.height(); ++y)
         for (int x = 0; x < picture.width(); ++x)
             picture.setPixel(x, y, (x * x + y) % 3 == 0 ? qRgb(255, 255, 255) : qRgb(0, 0, 0));
-    for (const bool minIsWhite : {false, true}) {
+    for (const auto& [compression, minIsWhite] :
+         {std::pair{TiffCompression::Lzw, false}, std::pair{TiffCompression::Lzw, true},
+          std::pair{TiffCompression::Fax4, true}}) {
         SCOPED_TRACE(minIsWhite ? "min-is-white" : "min-is-black");
         Dib dib;
         ASSERT_EQ(tiffPlugin().decode(makeTiff({picture}, {.pixels = TiffPixels::Bilevel,
-                                                           .compression = TiffCompression::Lzw,
+                                                           .compression = compression,
                                                            .minIsWhite = minIsWhite}),
                                       dib),
                   SPI_SUCCESS);
         EXPECT_EQ(dib.bitCount(), 8);
         EXPECT_EQ(dib.palette.size(), 2u);
         EXPECT_TRUE(showsPicture(dib, picture));
+    }
+}
+
+// JPEG is lossy: a smooth picture must come back close to the original, and grey stays grey.
+TEST(TiffPlugin, JpegPagesDecodeCloseToTheOriginal) {
+    QImage picture(48, 40, QImage::Format_RGB32);
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x)
+            picture.setPixel(x, y, qRgb(x * 5, y * 6, 200 - x * 2));
+    for (const TiffOptions& options :
+         {TiffOptions{.compression = TiffCompression::Jpeg, .rowsPerStrip = 16},
+          TiffOptions{.compression = TiffCompression::Jpeg, .tileSize = 16},
+          TiffOptions{.pixels = TiffPixels::Grey, .compression = TiffCompression::Jpeg}}) {
+        const QImage expected = options.pixels == TiffPixels::Grey
+                                    ? picture.convertToFormat(QImage::Format_Grayscale8)
+                                    : picture;
+        Dib dib;
+        ASSERT_EQ(tiffPlugin().decode(makeTiff({picture}, options), dib), SPI_SUCCESS);
+        ASSERT_EQ(dib.bitCount(), options.pixels == TiffPixels::Grey ? 8 : 24);
+        double error = 0;
+        for (int y = 0; y < picture.height(); ++y)
+            for (int x = 0; x < picture.width(); ++x) {
+                const QRgb got = dib.colour(x, y);
+                const QRgb want = expected.pixel(x, y);
+                error += std::abs(qRed(got) - qRed(want)) + std::abs(qGreen(got) - qGreen(want)) +
+                         std::abs(qBlue(got) - qBlue(want));
+            }
+        EXPECT_LT(error / (3.0 * picture.width() * picture.height()), 4.0);
     }
 }
 

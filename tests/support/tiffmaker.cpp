@@ -74,6 +74,10 @@ uint16_t compressionTag(TiffCompression compression) {
         return COMPRESSION_ADOBE_DEFLATE;
     case TiffCompression::PackBits:
         return COMPRESSION_PACKBITS;
+    case TiffCompression::Jpeg:
+        return COMPRESSION_JPEG;
+    case TiffCompression::Fax4:
+        return COMPRESSION_CCITTFAX4;
     case TiffCompression::None:
         break;
     }

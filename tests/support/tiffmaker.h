@@ -19,7 +19,8 @@ enum class TiffPixels {
     Bilevel  // 1 bit: grey level 128 and above is white
 };
 
-enum class TiffCompression { None, Lzw, Deflate, PackBits };
+// Jpeg needs 8-bit RGB or grey pages; Fax4 (CCITT group 4) needs bilevel pages.
+enum class TiffCompression { None, Lzw, Deflate, PackBits, Jpeg, Fax4 };
 
 enum class TiffResolutionUnit { None, Inch, Centimetre };
 
