@@ -188,7 +188,8 @@ int32_t TiffPicture::open(const uint8_t* data, size_t size) {
 }
 
 int16_t TiffPicture::bitsPerPixel() const {
-    return int16_t(std::min<int>(int(bitsPerSample_) * samplesPerPixel_, INT16_MAX));
+    // Both counts may be anything up to 65535 in a hostile file.
+    return int16_t(std::min<int64_t>(int64_t(bitsPerSample_) * samplesPerPixel_, INT16_MAX));
 }
 
 Densities TiffPicture::densities() const {

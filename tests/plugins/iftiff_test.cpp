@@ -259,6 +259,17 @@ TEST(TiffPlugin, ReportsSizeDepthResolutionAndDescription) {
     EXPECT_EQ(palette.text, "");
 }
 
+TEST(TiffPlugin, AbsurdSampleLayoutIsDescribedButNotDecoded) {
+    QByteArray tiff = makeTiff({greyPattern(8, 8)}, {.pixels = TiffPixels::Grey});
+    setTiffTag(tiff, TIFFTAG_BITSPERSAMPLE, 58632);
+    setTiffTag(tiff, TIFFTAG_SAMPLESPERPIXEL, 65281);
+    PictureDescription description;
+    ASSERT_EQ(tiffPlugin().describe(tiff, description), SPI_SUCCESS);
+    EXPECT_EQ(description.info.colorDepth, INT16_MAX);
+    Dib dib;
+    EXPECT_EQ(tiffPlugin().decode(tiff, dib), SPI_BROKEN_DATA);
+}
+
 TEST(TiffPlugin, PictureMustStartExactlyAtTheOffset) {
     QTemporaryDir dir;
     const QImage picture = colourPattern(12, 9);
