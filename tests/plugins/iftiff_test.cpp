@@ -1,0 +1,460 @@
+// iftiff.spi through its exports, loaded as the program loads it, on TIFF files of known content.
+#include "tests/support/spiloader.h"
+#include "tests/support/testpatterns.h"
+#include "tests/support/tiffmaker.h"
+
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <tiffio.h>
+
+#include <cstdlib>
+#include <vector>
+
+using namespace testsupport;
+
+namespace {
+
+const SpiPlugin& tiffPlugin() {
+    static const SpiPlugin plugin(QStringLiteral("iftiff.spi"));
+    return plugin;
+}
+
+QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes) {
+    const QString path = dir.filePath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        ADD_FAILURE() << "cannot write " << path.toStdString();
+    return path;
+}
+
+TEST(TiffPlugin, DescribesItselfAndHasNoPreview) {
+    const SpiPlugin& plugin = tiffPlugin();
+    EXPECT_EQ(plugin.pluginInfo(0), "00IN");
+    EXPECT_FALSE(plugin.pluginInfo(1).empty());
+    EXPECT_EQ(plugin.pluginInfo(2), "*.TIF;*.TIFF");
+    EXPECT_EQ(plugin.pluginInfo(3), "TIFF");
+    EXPECT_EQ(plugin.pluginInfo(4), "");
+    ASSERT_NE(plugin.getPreview, nullptr);
+    const QByteArray tiff = makeTiff({colourPattern(4, 4)});
+    SpiHandle info = nullptr;
+    SpiHandle pixels = nullptr;
+    EXPECT_EQ(plugin.getPreview(tiff.constData(), int32_t(tiff.size()), SPI_INPUT_MEMORY, &info,
+                                &pixels, nullptr, 0),
+              SPI_NOT_IMPLEMENTED);
+}
+
+TEST(TiffPlugin, RecognisesBothByteOrdersAndBigTiffOnly) {
+    const SpiPlugin& plugin = tiffPlugin();
+    const QImage picture = colourPattern(4, 4);
+    EXPECT_TRUE(plugin.supports(makeTiff({picture})));
+    EXPECT_TRUE(plugin.supports(makeTiff({picture}, {.bigEndian = true})));
+    EXPECT_TRUE(plugin.supports(makeTiff({picture}, {.bigTiff = true})));
+    EXPECT_FALSE(plugin.supports("GIF89a"));
+    EXPECT_FALSE(plugin.supports(QByteArray("II*\x01", 4)));
+    EXPECT_FALSE(plugin.supports(QByteArray(16, '\0')));
+}
+
+// Colour pages of every layout decode to 24-bit bottom-up B, G, R rows padded to 4 bytes.
+struct ColourLayout {
+    const char* name;
+    TiffOptions options;
+};
+
+class TiffColourLayouts : public ::testing::TestWithParam<ColourLayout> {};
+
+TEST_P(TiffColourLayouts, DecodeToTheSamePixels) {
+    const QImage picture = colourPattern(37, 23); // 111-byte rows, padded to 112
+    Dib dib;
+    ASSERT_EQ(tiffPlugin().decode(makeTiff({picture}, GetParam().options), dib), SPI_SUCCESS);
+    EXPECT_EQ(dib.header.biSize, 40u);
+    EXPECT_EQ(dib.header.biPlanes, 1);
+    EXPECT_EQ(dib.bitCount(), 24);
+    EXPECT_EQ(dib.header.biCompression, 0u);
+    EXPECT_EQ(dib.header.biSizeImage, 112u * 23);
+    EXPECT_TRUE(dib.palette.empty());
+    EXPECT_TRUE(showsPicture(dib, picture));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Layouts, TiffColourLayouts,
+    ::testing::Values(
+        ColourLayout{"OneRowStrips", {.rowsPerStrip = 1}},
+        ColourLayout{"LzwStrips", {.compression = TiffCompression::Lzw, .rowsPerStrip = 5}},
+        ColourLayout{"DeflateOneStrip", {.compression = TiffCompression::Deflate}},
+        ColourLayout{"PackBitsStrips",
+                     {.compression = TiffCompression::PackBits, .rowsPerStrip = 7}},
+        ColourLayout{"Tiles", {.tileSize = 16}},
+        ColourLayout{"LzwTiles", {.compression = TiffCompression::Lzw, .tileSize = 16}},
+        ColourLayout{"DeflateTiles", {.compression = TiffCompression::Deflate, .tileSize = 32}},
+        ColourLayout{"BigEndianLzw",
+                     {.compression = TiffCompression::Lzw, .rowsPerStrip = 3, .bigEndian = true}},
+        ColourLayout{"BigTiffTiles",
+                     {.compression = TiffCompression::Deflate, .tileSize = 16, .bigTiff = true}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Palette pages keep their indices and colour table, whatever their bits per pixel.
+class TiffPaletteDepths : public ::testing::TestWithParam<std::tuple<int, uint32_t>> {};
+
+TEST_P(TiffPaletteDepths, KeepIndicesAndColourTable) {
+    const auto [bits, tileSize] = GetParam();
+    const QImage picture = indexedPattern(29, 19, bits == 8 ? 200 : 1 << bits);
+    Dib dib;
+    ASSERT_EQ(tiffPlugin().decode(makeTiff({picture}, {.pixels = TiffPixels::Palette,
+                                                       .compression = TiffCompression::Lzw,
+                                                       .paletteBits = bits,
+                                                       .tileSize = tileSize}),
+                                  dib),
+              SPI_SUCCESS);
+    ASSERT_EQ(dib.palette.size(), size_t(1) << bits);
+    EXPECT_EQ(dib.header.biClrUsed, 1u << bits);
+    EXPECT_TRUE(holdsIndices(dib, picture));
+    EXPECT_TRUE(showsPicture(dib, picture)); // the colour table came across unchanged
+}
+
+INSTANTIATE_TEST_SUITE_P(Depths, TiffPaletteDepths,
+                         ::testing::Combine(::testing::Values(1, 2, 4, 8),
+                                            ::testing::Values(0u, 16u)));
+
+TEST(TiffPlugin, GreyscaleKeepsLevelsAsIndicesOfAGreyTable) {
+    const QImage picture = greyPattern(21, 9);
+    for (const bool minIsWhite : {false, true}) {
+        SCOPED_TRACE(minIsWhite ? "min-is-white" : "min-is-black");
+        Dib dib;
+        ASSERT_EQ(
+            tiffPlugin().decode(
+                makeTiff({picture}, {.pixels = TiffPixels::Grey, .minIsWhite = minIsWhite}), dib),
+            SPI_SUCCESS);
+        EXPECT_EQ(dib.bitCount(), 8);
+        EXPECT_EQ(dib.palette.size(), 256u);
+        EXPECT_TRUE(showsPicture(dib, picture));
+    }
+    Dib tiled;
+    ASSERT_EQ(tiffPlugin().decode(makeTiff({picture}, {.pixels = TiffPixels::Grey, .tileSize = 16}),
+                                  tiled),
+              SPI_SUCCESS);
+    EXPECT_TRUE(showsPicture(tiled, picture));
+}
+
+TEST(TiffPlugin, BilevelBecomesTwoEntryPalette) {
+    QImage picture(13, 5, QImage::Format_Grayscale8); // rows end inside a byte
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x)
+            picture.setPixel(x, y, (x * x + y) % 3 == 0 ? qRgb(255, 255, 255) : qRgb(0, 0, 0));
+    for (const auto& [compression, minIsWhite] :
+         {std::pair{TiffCompression::Lzw, false}, std::pair{TiffCompression::Lzw, true},
+          std::pair{TiffCompression::Fax4, true}}) {
+        SCOPED_TRACE(minIsWhite ? "min-is-white" : "min-is-black");
+        Dib dib;
+        ASSERT_EQ(tiffPlugin().decode(makeTiff({picture}, {.pixels = TiffPixels::Bilevel,
+                                                           .compression = compression,
+                                                           .minIsWhite = minIsWhite}),
+                                      dib),
+                  SPI_SUCCESS);
+        EXPECT_EQ(dib.bitCount(), 8);
+        EXPECT_EQ(dib.palette.size(), 2u);
+        EXPECT_TRUE(showsPicture(dib, picture));
+    }
+}
+
+// JPEG is lossy: a smooth picture must come back close to the original, and grey stays grey.
+TEST(TiffPlugin, JpegPagesDecodeCloseToTheOriginal) {
+    QImage picture(48, 40, QImage::Format_RGB32);
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x)
+            picture.setPixel(x, y, qRgb(x * 5, y * 6, 200 - x * 2));
+    for (const TiffOptions& options :
+         {TiffOptions{.compression = TiffCompression::Jpeg, .rowsPerStrip = 16},
+          TiffOptions{.compression = TiffCompression::Jpeg, .tileSize = 16},
+          TiffOptions{.pixels = TiffPixels::Grey, .compression = TiffCompression::Jpeg}}) {
+        const QImage expected = options.pixels == TiffPixels::Grey
+                                    ? picture.convertToFormat(QImage::Format_Grayscale8)
+                                    : picture;
+        Dib dib;
+        ASSERT_EQ(tiffPlugin().decode(makeTiff({picture}, options), dib), SPI_SUCCESS);
+        ASSERT_EQ(dib.bitCount(), options.pixels == TiffPixels::Grey ? 8 : 24);
+        double error = 0;
+        for (int y = 0; y < picture.height(); ++y)
+            for (int x = 0; x < picture.width(); ++x) {
+                const QRgb got = dib.colour(x, y);
+                const QRgb want = expected.pixel(x, y);
+                error += std::abs(qRed(got) - qRed(want)) + std::abs(qGreen(got) - qGreen(want)) +
+                         std::abs(qBlue(got) - qBlue(want));
+            }
+        EXPECT_LT(error / (3.0 * picture.width() * picture.height()), 4.0);
+    }
+}
+
+TEST(TiffPlugin, AlphaIsCompositedOverWhite) {
+    QImage picture(3, 1, QImage::Format_ARGB32);
+    picture.setPixel(0, 0, qRgba(200, 10, 60, 0));
+    picture.setPixel(1, 0, qRgba(200, 10, 60, 255));
+    picture.setPixel(2, 0, qRgba(200, 10, 60, 102));
+    Dib dib;
+    ASSERT_EQ(tiffPlugin().decode(makeTiff({picture}, {.pixels = TiffPixels::Rgba}), dib),
+              SPI_SUCCESS);
+    ASSERT_EQ(dib.bitCount(), 24);
+    EXPECT_EQ(dib.colour(0, 0), qRgb(255, 255, 255));
+    EXPECT_EQ(dib.colour(1, 0), qRgb(200, 10, 60));
+    // 40 % colour over 60 % white.
+    const QColor blended = QColor::fromRgb(dib.colour(2, 0));
+    EXPECT_NEAR(blended.red(), 233, 1);
+    EXPECT_NEAR(blended.green(), 157, 1);
+    EXPECT_NEAR(blended.blue(), 177, 1);
+}
+
+TEST(TiffPlugin, MultiPageFileGivesItsFirstPage) {
+    const QImage first = colourPattern(20, 10);
+    const QImage second = colourPattern(10, 20).mirrored(true, true);
+    const QByteArray tiff = makeTiff({first, second}, {.compression = TiffCompression::Lzw});
+    PictureDescription description;
+    ASSERT_EQ(tiffPlugin().describe(tiff, description), SPI_SUCCESS);
+    EXPECT_EQ(description.info.width, 20);
+    EXPECT_EQ(description.info.height, 10);
+    Dib dib;
+    ASSERT_EQ(tiffPlugin().decode(tiff, dib), SPI_SUCCESS);
+    EXPECT_TRUE(showsPicture(dib, first));
+}
+
+struct ResolutionCase {
+    std::optional<TiffResolution> resolution;
+    uint16_t xDensity, yDensity;
+    int32_t xPelsPerMeter;
+};
+
+TEST(TiffPlugin, ReportsSizeDepthResolutionAndDescription) {
+    const std::vector<ResolutionCase> cases = {
+        {TiffResolution{300, 300, TiffResolutionUnit::Inch}, 300, 300, 11811},
+        {TiffResolution{100, 50, TiffResolutionUnit::Centimetre}, 254, 127, 10000},
+        {TiffResolution{1, 2, TiffResolutionUnit::None}, 1, 2, 0},
+        {std::nullopt, 1, 1, 0},
+    };
+    for (const ResolutionCase& c : cases) {
+        SCOPED_TRACE(c.xDensity);
+        const QByteArray tiff = makeTiff({colourPattern(30, 7)},
+                                         {.resolution = c.resolution, .description = "Harbour"});
+        PictureDescription description;
+        ASSERT_EQ(tiffPlugin().describe(tiff, description), SPI_SUCCESS);
+        EXPECT_EQ(description.info.left, 0);
+        EXPECT_EQ(description.info.top, 0);
+        EXPECT_EQ(description.info.width, 30);
+        EXPECT_EQ(description.info.height, 7);
+        EXPECT_EQ(description.info.x_density, c.xDensity);
+        EXPECT_EQ(description.info.y_density, c.yDensity);
+        EXPECT_EQ(description.info.colorDepth, 24);
+        EXPECT_EQ(description.text, "Harbour");
+        Dib dib;
+        ASSERT_EQ(tiffPlugin().decode(tiff, dib), SPI_SUCCESS);
+        EXPECT_NEAR(dib.header.biXPelsPerMeter, c.xPelsPerMeter, 1);
+    }
+    PictureDescription palette;
+    ASSERT_EQ(tiffPlugin().describe(makeTiff({indexedPattern(5, 5, 16)},
+                                             {.pixels = TiffPixels::Palette, .paletteBits = 4}),
+                                    palette),
+              SPI_SUCCESS);
+    EXPECT_EQ(palette.info.colorDepth, 4);
+    EXPECT_EQ(palette.text, "");
+}
+
+TEST(TiffPlugin, AbsurdSampleLayoutIsDescribedButNotDecoded) {
+    QByteArray tiff = makeTiff({greyPattern(8, 8)}, {.pixels = TiffPixels::Grey});
+    setTiffTag(tiff, TIFFTAG_BITSPERSAMPLE, 58632);
+    setTiffTag(tiff, TIFFTAG_SAMPLESPERPIXEL, 65281);
+    PictureDescription description;
+    ASSERT_EQ(tiffPlugin().describe(tiff, description), SPI_SUCCESS);
+    EXPECT_EQ(description.info.colorDepth, INT16_MAX);
+    Dib dib;
+    EXPECT_EQ(tiffPlugin().decode(tiff, dib), SPI_BROKEN_DATA);
+}
+
+TEST(TiffPlugin, PictureMustStartExactlyAtTheOffset) {
+    QTemporaryDir dir;
+    const QImage picture = colourPattern(12, 9);
+    const QByteArray tiff = makeTiff({picture}, {.compression = TiffCompression::Lzw});
+    const QString plain = writeFile(dir, "plain.tif", tiff);
+    const QString wrapped = writeFile(dir, "wrapped.tif", QByteArray(128, 'j') + tiff);
+    const SpiPlugin& plugin = tiffPlugin();
+
+    PictureDescription description;
+    EXPECT_EQ(plugin.describeFile(plain, 0, description), SPI_SUCCESS);
+    EXPECT_EQ(plugin.describeFile(wrapped, 0, description), SPI_UNKNOWN_FORMAT);
+    EXPECT_EQ(plugin.describeFile(wrapped, 128, description), SPI_SUCCESS);
+    EXPECT_EQ(description.info.width, 12);
+    EXPECT_EQ(plugin.describeFile(wrapped, 64, description), SPI_UNKNOWN_FORMAT);
+    EXPECT_EQ(plugin.describeFile(plain, int32_t(tiff.size()) + 1, description),
+              SPI_UNKNOWN_FORMAT);
+
+    Dib dib;
+    EXPECT_EQ(plugin.decodeFile(wrapped, 0, dib), SPI_UNKNOWN_FORMAT);
+    ASSERT_EQ(plugin.decodeFile(wrapped, 128, dib), SPI_SUCCESS);
+    EXPECT_TRUE(showsPicture(dib, picture));
+    ASSERT_EQ(plugin.decodeFile(plain, 0, dib), SPI_SUCCESS);
+    EXPECT_TRUE(showsPicture(dib, picture));
+}
+
+TEST(TiffPlugin, MissingFileIsAReadError) {
+    QTemporaryDir dir;
+    PictureDescription description;
+    Dib dib;
+    EXPECT_EQ(tiffPlugin().describeFile(dir.filePath("absent.tif"), 0, description),
+              SPI_READ_ERROR);
+    EXPECT_EQ(tiffPlugin().decodeFile(dir.filePath("absent.tif"), 0, dib), SPI_READ_ERROR);
+}
+
+TEST(TiffPlugin, RefusesWhatIsNotTiff) {
+    QTemporaryDir dir;
+    const SpiPlugin& plugin = tiffPlugin();
+    for (const QByteArray& bytes :
+         {QByteArray(), QByteArray("II*"), QByteArray("GIF89a\x01\x00\x01\x00"),
+          QByteArray("Not a picture at all, just some text.")}) {
+        SCOPED_TRACE(bytes.toStdString());
+        PictureDescription description;
+        Dib dib;
+        EXPECT_EQ(plugin.describe(bytes, description), SPI_UNKNOWN_FORMAT);
+        EXPECT_EQ(plugin.decode(bytes, dib), SPI_UNKNOWN_FORMAT);
+    }
+    Dib dib;
+    EXPECT_EQ(plugin.decodeFile(writeFile(dir, "empty.tif", {}), 0, dib), SPI_UNKNOWN_FORMAT);
+}
+
+TEST(TiffPlugin, TruncatedFilesAreBroken) {
+    // libtiff writes the directory after the pixel data, so cutting the file anywhere past the
+    // header loses the directory.
+    const QByteArray tiff = makeTiff({colourPattern(16, 16)});
+    for (const qsizetype cut : {qsizetype(8), qsizetype(9), tiff.size() / 2, tiff.size() - 1}) {
+        SCOPED_TRACE(cut);
+        Dib dib;
+        EXPECT_EQ(tiffPlugin().decode(tiff.left(cut), dib), SPI_BROKEN_DATA);
+    }
+    // Pixel data that ends early, behind an intact directory.
+    for (const TiffCompression compression :
+         {TiffCompression::None, TiffCompression::Lzw, TiffCompression::Deflate}) {
+        QByteArray cutShort =
+            makeTiff({colourPattern(16, 16)}, {.compression = compression, .rowsPerStrip = 16});
+        // libtiff recomputes an implausible byte count of uncompressed data, so there the data
+        // is moved to run past the end of the file instead.
+        if (compression == TiffCompression::None)
+            setTiffTag(cutShort, TIFFTAG_STRIPOFFSETS, uint32_t(cutShort.size() - 40));
+        else
+            setTiffTag(cutShort, TIFFTAG_STRIPBYTECOUNTS, 40);
+        Dib dib;
+        EXPECT_EQ(tiffPlugin().decode(cutShort, dib), SPI_BROKEN_DATA) << int(compression);
+    }
+}
+
+TEST(TiffPlugin, CorruptCompressedDataIsBroken) {
+    QByteArray tiff = makeTiff({colourPattern(16, 16)}, {.compression = TiffCompression::Deflate});
+    for (qsizetype i = 8; i < 40; ++i)
+        tiff[i] = char(0xff); // the deflate stream starts right after the header
+    Dib dib;
+    EXPECT_EQ(tiffPlugin().decode(tiff, dib), SPI_BROKEN_DATA);
+}
+
+// Every byte of small files of each kind damaged in turn: each answer must be one of the
+// interface's, and a picture that decodes must come with consistent blocks (the loader checks).
+TEST(TiffPlugin, SurvivesEveryDamagedByte) {
+    const std::vector<QByteArray> files = {
+        makeTiff({colourPattern(6, 5)}, {.compression = TiffCompression::Lzw, .rowsPerStrip = 2}),
+        makeTiff({indexedPattern(20, 18, 16)},
+                 {.pixels = TiffPixels::Palette, .paletteBits = 4, .tileSize = 16}),
+        makeTiff({greyPattern(9, 4)}, {.pixels = TiffPixels::Bilevel, .bigEndian = true}),
+    };
+    for (const QByteArray& original : files) {
+        for (qsizetype i = 0; i < original.size(); ++i) {
+            for (const char damage : {char(0xff), char(0x00), char(0x80)}) {
+                QByteArray damaged = original;
+                damaged[i] = char(damaged[i] ^ damage);
+                Dib dib;
+                const int32_t result = tiffPlugin().decode(damaged, dib);
+                EXPECT_TRUE(result == SPI_SUCCESS || result == SPI_UNKNOWN_FORMAT ||
+                            result == SPI_BROKEN_DATA || result == SPI_NO_MEMORY)
+                    << "byte " << i << " gave " << result;
+            }
+        }
+    }
+}
+
+TEST(TiffPlugin, HostileSizesAreRefusedQuickly) {
+    struct Hostile {
+        const char* name;
+        TiffOptions options;
+        uint32_t width, height;
+        int32_t expected;
+    };
+    const std::vector<Hostile> cases = {
+        {"too large for 32 bits", {}, 100000, 100000, SPI_NO_MEMORY},
+        {"one enormous tile", {.tileSize = 16}, 100000, 100000, SPI_NO_MEMORY},
+        {"grey, too large", {.pixels = TiffPixels::Grey}, 70000, 70000, SPI_NO_MEMORY},
+        {"fits, but no data", {}, 30000, 20000, SPI_BROKEN_DATA},
+        {"fits, deflate bomb",
+         {.compression = TiffCompression::Deflate},
+         20000,
+         20000,
+         SPI_BROKEN_DATA},
+    };
+    for (const Hostile& c : cases) {
+        SCOPED_TRACE(c.name);
+        QByteArray tiff = makeTiff({greyPattern(16, 16)}, c.options);
+        setTiffTag(tiff, TIFFTAG_IMAGEWIDTH, c.width);
+        setTiffTag(tiff, TIFFTAG_IMAGELENGTH, c.height);
+        // One strip or tile still covers the whole page, as in the file before.
+        if (c.options.tileSize) {
+            setTiffTag(tiff, TIFFTAG_TILEWIDTH, 131072);
+            setTiffTag(tiff, TIFFTAG_TILELENGTH, 131072);
+        } else {
+            setTiffTag(tiff, TIFFTAG_ROWSPERSTRIP, c.height);
+        }
+        PictureDescription description;
+        ASSERT_EQ(tiffPlugin().describe(tiff, description), SPI_SUCCESS);
+        EXPECT_EQ(description.info.width, int32_t(c.width));
+        QElapsedTimer timer;
+        timer.start();
+        Dib dib;
+        EXPECT_EQ(tiffPlugin().decode(tiff, dib), c.expected);
+        EXPECT_LT(timer.elapsed(), 1000);
+    }
+}
+
+struct ProgressLog {
+    std::vector<std::pair<int32_t, int32_t>> calls{};
+    int32_t lData = 0;
+    size_t abortAtCall = SIZE_MAX;
+};
+
+ProgressLog* progressLog = nullptr;
+
+int32_t recordProgress(int32_t done, int32_t total, int32_t lData) {
+    progressLog->calls.emplace_back(done, total);
+    progressLog->lData = lData;
+    return progressLog->calls.size() > progressLog->abortAtCall ? 1 : 0;
+}
+
+TEST(TiffPlugin, ReportsProgressAndStopsWhenAsked) {
+    const std::vector<QByteArray> files = {
+        makeTiff({colourPattern(40, 300)}, {.rowsPerStrip = 8}),
+        makeTiff({indexedPattern(40, 300, 256)}, {.pixels = TiffPixels::Palette}),
+        makeTiff({greyPattern(40, 300)}, {.pixels = TiffPixels::Grey, .tileSize = 32}),
+    };
+    for (const QByteArray& tiff : files) {
+        ProgressLog log;
+        progressLog = &log;
+        Dib dib;
+        ASSERT_EQ(tiffPlugin().decode(tiff, dib, recordProgress, 77), SPI_SUCCESS);
+        ASSERT_GE(log.calls.size(), 3u);
+        EXPECT_EQ(log.calls.front(), std::make_pair(0, 300));
+        EXPECT_EQ(log.calls.back(), std::make_pair(300, 300));
+        EXPECT_TRUE(std::is_sorted(log.calls.begin(), log.calls.end()));
+        EXPECT_EQ(log.lData, 77);
+
+        ProgressLog stopping{.abortAtCall = 1};
+        progressLog = &stopping;
+        EXPECT_EQ(tiffPlugin().decode(tiff, dib, recordProgress, 0), SPI_ABORTED);
+        EXPECT_EQ(stopping.calls.size(), 2u);
+    }
+    progressLog = nullptr;
+}
+
+} // namespace
