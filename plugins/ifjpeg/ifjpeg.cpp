@@ -10,12 +10,10 @@ namespace {
 #define IFJPEG_STRINGIFY(x) #x
 #define IFJPEG_VERSION_TEXT(x) IFJPEG_STRINGIFY(x)
 
-const char* const kPluginInfo[] = {
-    "00IN",
-    "ifjpeg.spi 1.0: JPEG decoder on libjpeg-turbo " IFJPEG_VERSION_TEXT(LIBJPEG_TURBO_VERSION),
-    "*.JPG;*.JPE;*.JPEG;*.J6I",
-    "JPEG",
-};
+constexpr char kAbout[] =
+    "ifjpeg.spi 1.0: JPEG decoder on libjpeg-turbo " IFJPEG_VERSION_TEXT(LIBJPEG_TURBO_VERSION);
+
+const char* const kPluginInfo[] = {"00IN", kAbout, "*.JPG;*.JPE;*.JPEG;*.J6I", "JPEG"};
 
 // SOI and the first byte of the marker after it. The stream must start exactly there: the
 // program finds the stream inside J6I files by trying offsets and relies on a refusal (2) at the
