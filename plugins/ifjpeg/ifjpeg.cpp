@@ -2,6 +2,7 @@
 #include "plugins/common/spi_common.h"
 #include "plugins/ifjpeg/jpegdecoder.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -49,8 +50,11 @@ void fillDensity(const jpeg_decompress_struct& header, PictureInfo& info) {
     if (!header.saw_JFIF_marker || header.X_density == 0 || header.Y_density == 0)
         return;
     if (header.density_unit == 2) {
-        info.x_density = uint16_t((header.X_density * 254u + 50) / 100);
-        info.y_density = uint16_t((header.Y_density * 254u + 50) / 100);
+        const auto perInch = [](unsigned perCentimetre) {
+            return uint16_t(std::min((perCentimetre * 254u + 50) / 100, 65535u));
+        };
+        info.x_density = perInch(header.X_density);
+        info.y_density = perInch(header.Y_density);
     } else {
         info.x_density = header.X_density;
         info.y_density = header.Y_density;

@@ -29,8 +29,8 @@ public:
     JpegDecoder(const JpegDecoder&) = delete;
     JpegDecoder& operator=(const JpegDecoder&) = delete;
 
-    // Reads the markers up to the first scan. With keepComments the COM segments are kept for
-    // firstComment().
+    // Reads the markers up to the first scan; called once, first. With keepComments the COM
+    // segments are kept for firstComment().
     int32_t readHeader(bool keepComments);
 
     // The header fields, valid after a successful readHeader().
