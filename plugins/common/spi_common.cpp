@@ -5,6 +5,8 @@
 #include <cstring>
 #include <new>
 
+#include <sys/stat.h>
+
 namespace spi {
 
 int32_t readInput(const char* buf, int32_t len, uint32_t flag, Input& out) {
@@ -25,8 +27,12 @@ int32_t readInput(const char* buf, int32_t len, uint32_t flag, Input& out) {
         if (!f)
             return SPI_READ_ERROR;
         int32_t result = SPI_SUCCESS;
+        // Only a regular file has a size to read: a directory opens too, but its "size" can be
+        // anything up to 2^63 and would be taken as a request for that much memory.
+        struct stat status;
+        const bool regularFile = fstat(fileno(f), &status) == 0 && S_ISREG(status.st_mode);
         long fileSize = -1;
-        if (std::fseek(f, 0, SEEK_END) == 0)
+        if (regularFile && std::fseek(f, 0, SEEK_END) == 0)
             fileSize = std::ftell(f);
         if (fileSize < 0 || std::fseek(f, 0, SEEK_SET) != 0) {
             result = SPI_READ_ERROR;

@@ -1,0 +1,205 @@
+// How fast ifjpeg.spi makes previews: GetPreview (from a file and from memory) against
+// libjpeg-turbo called directly with the same settings (the floor a 1/4 decode can reach) and
+// against GetPicture (what the preview saves). Inputs: a generated 4000 × 3000 photo-like JPEG and
+// the three largest photographs of the shared test pictures. Prints the ratios at the end.
+#include "tests/support/jpegmaker.h"
+#include "tests/support/pluginloader.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+#include <jpeglib.h>
+
+using namespace testsupport;
+
+namespace {
+
+struct Exports {
+    GetPictureInfoFunc getPictureInfo = nullptr;
+    GetPictureFunc getPicture = nullptr;
+    GetPreviewFunc getPreview = nullptr;
+};
+
+struct Input {
+    std::string name;
+    QByteArray path; // native bytes, as the program passes file names
+    QByteArray bytes;
+};
+
+// libjpeg-turbo used directly as GetPreview uses it: 1/4 DCT scaling, no fancy upsampling, BGR
+// rows written straight into a zeroed bottom-up buffer with 4-byte rows.
+void decodeQuarterDirectly(const QByteArray& jpeg) {
+    jpeg_decompress_struct cinfo{};
+    jpeg_error_mgr errors{};
+    cinfo.err = jpeg_std_error(&errors); // the inputs are known to be good
+    jpeg_create_decompress(&cinfo);
+    jpeg_mem_src(&cinfo, reinterpret_cast<const unsigned char*>(jpeg.constData()),
+                 static_cast<unsigned long>(jpeg.size()));
+    jpeg_read_header(&cinfo, TRUE);
+    cinfo.out_color_space = JCS_EXT_BGR;
+    cinfo.scale_num = 1;
+    cinfo.scale_denom = 4;
+    cinfo.do_fancy_upsampling = FALSE;
+    jpeg_start_decompress(&cinfo);
+    const size_t stride = (size_t(cinfo.output_width) * 3 + 3) & ~size_t(3);
+    const JDIMENSION height = cinfo.output_height;
+    std::vector<uint8_t> pixels(stride * height);
+    while (cinfo.output_scanline < height) {
+        JSAMPROW rows[16];
+        const JDIMENSION wanted = std::min<JDIMENSION>(16, height - cinfo.output_scanline);
+        for (JDIMENSION i = 0; i < wanted; ++i)
+            rows[i] = pixels.data() + size_t(height - 1 - cinfo.output_scanline - i) * stride;
+        jpeg_read_scanlines(&cinfo, rows, wanted);
+    }
+    jpeg_destroy_decompress(&cinfo);
+    benchmark::DoNotOptimize(pixels.data());
+}
+
+void decodeThroughPlugin(GetPictureFunc function, const char* buf, int32_t len, uint32_t flag,
+                         benchmark::State& state) {
+    DecodedDib dib;
+    if (function(buf, len, flag, dib.infoOut(), dib.bitsOut(), nullptr, 0) != SPI_SUCCESS)
+        state.SkipWithError("the plug-in refused the picture");
+    benchmark::DoNotOptimize(dib.bitsSize());
+}
+
+QByteArray readAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The three camera photographs with the most pixels.
+std::vector<Input> largestCameraPhotos(const Exports& api) {
+    QString testdata = qEnvironmentVariable("TAZU_TESTDATA");
+    if (testdata.isEmpty())
+        testdata = QStringLiteral(TAZU_DEFAULT_TESTDATA);
+    const QDir folder(testdata + QStringLiteral("/camera"));
+    std::vector<std::pair<int64_t, Input>> photos;
+    for (const QString& name : folder.entryList({QStringLiteral("*.jpg")}, QDir::Files)) {
+        Input input{name.toStdString(), QFile::encodeName(folder.filePath(name)), {}};
+        PictureInfo info{};
+        if (api.getPictureInfo(input.path.constData(), 0, SPI_INPUT_FILE, &info) != SPI_SUCCESS)
+            continue;
+        SpiBlockFree(info.hInfo);
+        input.bytes = readAll(folder.filePath(name));
+        photos.emplace_back(int64_t(info.width) * info.height, std::move(input));
+    }
+    std::sort(photos.begin(), photos.end(),
+              [](const auto& a, const auto& b) { return a.first > b.first; });
+    std::vector<Input> largest;
+    for (size_t i = 0; i < photos.size() && i < 3; ++i)
+        largest.push_back(std::move(photos[i].second));
+    if (largest.empty())
+        std::fprintf(stderr, "bench_ifjpeg: no camera photos in %s; set TAZU_TESTDATA\n",
+                     qPrintable(folder.path()));
+    return largest;
+}
+
+// Collects the fastest repetition of every benchmark for the ratios: on a machine shared with
+// other work the minimum is the steadiest measure of what the code itself costs.
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    RatioReporter() : ConsoleReporter(isatty(fileno(stdout)) ? OO_ColorTabular : OO_Tabular) {}
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const Run& run : runs)
+            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "min")
+                fastest[run.run_name.function_name] = run.GetAdjustedCPUTime();
+        ConsoleReporter::ReportRuns(runs);
+    }
+    std::map<std::string, double> fastest;
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("TAZU_PLUGIN_PATH"))
+        qputenv("TAZU_PLUGIN_PATH", TAZU_BIN_DIR);
+    benchmark::Initialize(&argc, argv);
+
+    LoadedPlugin plugin(QStringLiteral("ifjpeg.spi"));
+    if (!plugin.isLoaded()) {
+        std::fprintf(stderr, "bench_ifjpeg: %s\n", qPrintable(plugin.errorString()));
+        return 1;
+    }
+    const Exports api{plugin.function<GetPictureInfoFunc>("GetPictureInfo"),
+                      plugin.function<GetPictureFunc>("GetPicture"),
+                      plugin.function<GetPreviewFunc>("GetPreview")};
+
+    QTemporaryDir folder;
+    JpegOptions options;
+    options.quality = 90;
+    options.subsampling = Subsampling::S420;
+    Input generated{"generated_4000x3000", QFile::encodeName(folder.filePath("generated.jpg")),
+                    makeJpeg(makePhotoLikePicture(4000, 3000), options)};
+    if (!writeFile(folder.filePath("generated.jpg"), generated.bytes))
+        return 1;
+    std::vector<Input> inputs{generated};
+    for (Input& photo : largestCameraPhotos(api))
+        inputs.push_back(std::move(photo));
+
+    for (const Input& input : inputs) {
+        const auto add = [&](const std::string& kind, auto&& body) {
+            benchmark::RegisterBenchmark((kind + "/" + input.name).c_str(), body)
+                ->Unit(benchmark::kMillisecond)
+                ->Repetitions(7)
+                ->ComputeStatistics("min",
+                                    [](const std::vector<double>& times) {
+                                        return *std::min_element(times.begin(), times.end());
+                                    })
+                ->ReportAggregatesOnly(true);
+        };
+        const int32_t size = int32_t(input.bytes.size());
+        add("DirectQuarter", [&input](benchmark::State& state) {
+            for (auto _ : state)
+                decodeQuarterDirectly(input.bytes);
+        });
+        add("GetPreviewMemory", [&input, &api, size](benchmark::State& state) {
+            for (auto _ : state)
+                decodeThroughPlugin(api.getPreview, input.bytes.constData(), size, SPI_INPUT_MEMORY,
+                                    state);
+        });
+        add("GetPreviewFile", [&input, &api](benchmark::State& state) {
+            for (auto _ : state)
+                decodeThroughPlugin(api.getPreview, input.path.constData(), 0, SPI_INPUT_FILE,
+                                    state);
+        });
+        add("GetPictureFile", [&input, &api](benchmark::State& state) {
+            for (auto _ : state)
+                decodeThroughPlugin(api.getPicture, input.path.constData(), 0, SPI_INPUT_FILE,
+                                    state);
+        });
+    }
+
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+
+    std::printf("\n%-44s %14s %14s %14s\n", "input (fastest runs)", "preview/direct", "file/direct",
+                "picture/preview");
+    for (const Input& input : inputs) {
+        const auto time = [&](const std::string& kind) {
+            const auto found = reporter.fastest.find(kind + "/" + input.name);
+            return found == reporter.fastest.end() ? 0.0 : found->second;
+        };
+        const double direct = time("DirectQuarter");
+        const double previewFile = time("GetPreviewFile");
+        if (direct <= 0 || previewFile <= 0)
+            continue; // filtered out
+        std::printf("%-44s %13.2fx %13.2fx %13.2fx\n", input.name.c_str(),
+                    time("GetPreviewMemory") / direct, previewFile / direct,
+                    time("GetPictureFile") / previewFile);
+    }
+    return 0;
+}

@@ -1,0 +1,143 @@
+// ifjpeg.spi: the JPEG decoder plug-in (JPEG files and the JPEG stream inside J6I files).
+#include "plugins/common/spi_common.h"
+#include "plugins/ifjpeg/jpegdecoder.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+namespace {
+
+#define IFJPEG_STRINGIFY(x) #x
+#define IFJPEG_VERSION_TEXT(x) IFJPEG_STRINGIFY(x)
+
+constexpr char kAbout[] =
+    "ifjpeg.spi 1.0: JPEG decoder on libjpeg-turbo " IFJPEG_VERSION_TEXT(LIBJPEG_TURBO_VERSION);
+
+const char* const kPluginInfo[] = {"00IN", kAbout, "*.JPG;*.JPE;*.JPEG;*.J6I", "JPEG"};
+
+// SOI and the first byte of the marker after it. The stream must start exactly there: the
+// program finds the stream inside J6I files by trying offsets and relies on a refusal (2) at the
+// wrong ones.
+bool startsWithJpegStream(const uint8_t* data, size_t size) {
+    return size >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF;
+}
+
+int32_t openStream(const char* buf, int32_t len, uint32_t flag, spi::Input& input) {
+    const int32_t result = spi::readInput(buf, len, flag, input);
+    if (result != SPI_SUCCESS)
+        return result;
+    return startsWithJpegStream(input.data, input.size) ? SPI_SUCCESS : SPI_UNKNOWN_FORMAT;
+}
+
+// No C++ exception may leave an exported function.
+template <typename Body> int32_t withoutExceptions(Body&& body) {
+    try {
+        return body();
+    } catch (const std::bad_alloc&) {
+        return SPI_NO_MEMORY;
+    } catch (...) {
+        return SPI_OTHER_ERROR;
+    }
+}
+
+// Densities as PictureInfo carries them: dots per inch when the JFIF segment gives a unit (dots
+// per centimetre are converted), its pixel aspect ratio when it gives none, and 1:1 (square
+// pixels, density unknown) without a JFIF segment or with a zero density.
+void fillDensity(const jpeg_decompress_struct& header, PictureInfo& info) {
+    info.x_density = 1;
+    info.y_density = 1;
+    if (!header.saw_JFIF_marker || header.X_density == 0 || header.Y_density == 0)
+        return;
+    if (header.density_unit == 2) {
+        const auto perInch = [](unsigned perCentimetre) {
+            return uint16_t(std::min((perCentimetre * 254u + 50) / 100, 65535u));
+        };
+        info.x_density = perInch(header.X_density);
+        info.y_density = perInch(header.Y_density);
+    } else {
+        info.x_density = header.X_density;
+        info.y_density = header.Y_density;
+    }
+}
+
+int32_t decodePicture(const char* buf, int32_t len, uint32_t flag, SpiHandle* pHBInfo,
+                      SpiHandle* pHBm, SpiProgressCallback progress, int32_t lData,
+                      ifjpeg::OutputSize size) {
+    if (!pHBInfo || !pHBm)
+        return SPI_OTHER_ERROR;
+    *pHBInfo = nullptr;
+    *pHBm = nullptr;
+    return withoutExceptions([&] {
+        spi::Input input;
+        int32_t result = openStream(buf, len, flag, input);
+        if (result != SPI_SUCCESS)
+            return result;
+        ifjpeg::JpegDecoder decoder(input.data, input.size);
+        result = decoder.readHeader(false);
+        if (result != SPI_SUCCESS)
+            return result;
+        spi::DibOutput dib;
+        result = decoder.decode(size, dib, progress, lData);
+        if (result != SPI_SUCCESS)
+            return result;
+        dib.release(pHBInfo, pHBm);
+        return int32_t(SPI_SUCCESS);
+    });
+}
+
+} // namespace
+
+extern "C" {
+
+SPI_EXPORT int32_t GetPluginInfo(int32_t infono, char* buf, int32_t buflen) {
+    return spi::answerPluginInfo(kPluginInfo, int32_t(std::size(kPluginInfo)), infono, buf, buflen);
+}
+
+SPI_EXPORT int32_t IsSupported(const char* /*filename*/, const void* head) {
+    return head && startsWithJpegStream(static_cast<const uint8_t*>(head), 3) ? 1 : 0;
+}
+
+SPI_EXPORT int32_t GetPictureInfo(const char* buf, int32_t len, uint32_t flag, PictureInfo* info) {
+    if (!info)
+        return SPI_OTHER_ERROR;
+    return withoutExceptions([&] {
+        spi::Input input;
+        int32_t result = openStream(buf, len, flag, input);
+        if (result != SPI_SUCCESS)
+            return result;
+        ifjpeg::JpegDecoder decoder(input.data, input.size);
+        result = decoder.readHeader(true);
+        if (result != SPI_SUCCESS)
+            return result;
+        const std::string comment = decoder.firstComment();
+        SpiHandle text = SpiBlockAlloc(comment.size() + 1, 1);
+        if (!text)
+            return int32_t(SPI_NO_MEMORY);
+        std::memcpy(SpiBlockLock(text), comment.c_str(), comment.size() + 1);
+        SpiBlockUnlock(text);
+
+        const jpeg_decompress_struct& header = decoder.header();
+        info->left = 0;
+        info->top = 0;
+        info->width = int32_t(header.image_width);
+        info->height = int32_t(header.image_height);
+        fillDensity(header, *info);
+        info->colorDepth = decoder.isGreyscale() ? 8 : 24;
+        info->hInfo = text;
+        return int32_t(SPI_SUCCESS);
+    });
+}
+
+SPI_EXPORT int32_t GetPicture(const char* buf, int32_t len, uint32_t flag, SpiHandle* pHBInfo,
+                              SpiHandle* pHBm, SpiProgressCallback progress, int32_t lData) {
+    return decodePicture(buf, len, flag, pHBInfo, pHBm, progress, lData, ifjpeg::OutputSize::Full);
+}
+
+SPI_EXPORT int32_t GetPreview(const char* buf, int32_t len, uint32_t flag, SpiHandle* pHBInfo,
+                              SpiHandle* pHBm, SpiProgressCallback progress, int32_t lData) {
+    return decodePicture(buf, len, flag, pHBInfo, pHBm, progress, lData,
+                         ifjpeg::OutputSize::Quarter);
+}
+
+} // extern "C"

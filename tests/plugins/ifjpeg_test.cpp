@@ -1,0 +1,645 @@
+// ifjpeg.spi as the program uses it: loaded from the build folder, called through its exports.
+#include "tests/support/jpegmaker.h"
+#include "tests/support/pluginloader.h"
+#include "tests/support/testdata.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <tuple>
+#include <utility>
+#include <vector>
+
+using namespace testsupport;
+
+namespace {
+
+struct Exports {
+    GetPluginInfoFunc getPluginInfo = nullptr;
+    IsSupportedFunc isSupported = nullptr;
+    GetPictureInfoFunc getPictureInfo = nullptr;
+    GetPictureFunc getPicture = nullptr;
+    GetPreviewFunc getPreview = nullptr;
+};
+
+LoadedPlugin& plugin() {
+    static LoadedPlugin loaded(QStringLiteral("ifjpeg.spi"));
+    return loaded;
+}
+
+const Exports& api() {
+    static const Exports exports{
+        plugin().function<GetPluginInfoFunc>("GetPluginInfo"),
+        plugin().function<IsSupportedFunc>("IsSupported"),
+        plugin().function<GetPictureInfoFunc>("GetPictureInfo"),
+        plugin().function<GetPictureFunc>("GetPicture"),
+        plugin().function<GetPreviewFunc>("GetPreview"),
+    };
+    return exports;
+}
+
+enum class Call { Picture, Preview };
+
+int32_t decode(const QByteArray& bytes, DecodedDib& dib, Call call = Call::Picture,
+               SpiProgressCallback progress = nullptr, int32_t lData = 0) {
+    const GetPictureFunc function = call == Call::Picture ? api().getPicture : api().getPreview;
+    return function(bytes.constData(), int32_t(bytes.size()), SPI_INPUT_MEMORY, dib.infoOut(),
+                    dib.bitsOut(), progress, lData);
+}
+
+int32_t decodeFile(const QString& path, int32_t offset, DecodedDib& dib,
+                   Call call = Call::Picture) {
+    const GetPictureFunc function = call == Call::Picture ? api().getPicture : api().getPreview;
+    return function(QFile::encodeName(path).constData(), offset, SPI_INPUT_FILE, dib.infoOut(),
+                    dib.bitsOut(), nullptr, 0);
+}
+
+struct Info {
+    int32_t result = -1;
+    PictureInfo info{};
+    std::string text;
+};
+
+Info infoOf(const char* buf, int32_t len, uint32_t flag) {
+    Info answer;
+    answer.result = api().getPictureInfo(buf, len, flag, &answer.info);
+    if (answer.info.hInfo) {
+        answer.text = static_cast<const char*>(SpiBlockLock(answer.info.hInfo));
+        SpiBlockFree(answer.info.hInfo);
+        answer.info.hInfo = nullptr;
+    }
+    return answer;
+}
+Info infoOf(const QByteArray& bytes) {
+    return infoOf(bytes.constData(), int32_t(bytes.size()), SPI_INPUT_MEMORY);
+}
+Info infoOfFile(const QString& path, int32_t offset) {
+    return infoOf(QFile::encodeName(path).constData(), offset, SPI_INPUT_FILE);
+}
+
+int channelDistance(QRgb a, QRgb b) {
+    return std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
+                     std::abs(qBlue(a) - qBlue(b))});
+}
+
+#define EXPECT_COLOUR_NEAR(actual, expected, tolerance)                                            \
+    EXPECT_LE(channelDistance(actual, expected), tolerance)                                        \
+        << "got #" << std::hex << (actual & 0xFFFFFF) << ", expected #" << (expected & 0xFFFFFF)
+
+// Checks that each quadrant's centre has its colour, at scale 1 or 1/4.
+void expectQuadrants(const DecodedDib& dib, const QuadrantPicture& picture, int scale,
+                     int tolerance) {
+    const int xs[2] = {picture.splitX / 2, (picture.splitX + picture.image.width()) / 2};
+    const int ys[2] = {picture.splitY / 2, (picture.splitY + picture.image.height()) / 2};
+    for (int quadrant = 0; quadrant < 4; ++quadrant) {
+        SCOPED_TRACE(quadrant);
+        EXPECT_COLOUR_NEAR(dib.pixel(xs[quadrant % 2] / scale, ys[quadrant / 2] / scale),
+                           picture.colours[quadrant], tolerance);
+    }
+}
+
+// Walking the marker segments up to the first scan, independently of libjpeg.
+int be16(const QByteArray& bytes, int at) {
+    return uchar(bytes[at]) << 8 | uchar(bytes[at + 1]);
+}
+
+bool isFrameMarker(uchar marker) {
+    return marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+}
+
+// Position of the first segment whose marker satisfies the test, or -1.
+int findSegment(const QByteArray& jpeg, const std::function<bool(uchar)>& wanted) {
+    int at = 2;
+    while (at + 4 <= jpeg.size() && uchar(jpeg[at]) == 0xFF) {
+        const uchar marker = uchar(jpeg[at + 1]);
+        if (marker == 0xFF) {
+            ++at;
+            continue;
+        }
+        if (wanted(marker))
+            return at;
+        if (marker == 0xDA)
+            return -1;
+        at += 2 + be16(jpeg, at + 2);
+    }
+    return -1;
+}
+int findFrame(const QByteArray& jpeg) {
+    return findSegment(jpeg, isFrameMarker);
+}
+int findScan(const QByteArray& jpeg) {
+    return findSegment(jpeg, [](uchar m) { return m == 0xDA; });
+}
+
+QSize frameSize(const QByteArray& jpeg) {
+    const int frame = findFrame(jpeg);
+    return frame < 0 ? QSize() : QSize(be16(jpeg, frame + 7), be16(jpeg, frame + 5));
+}
+
+QByteArray withFrameSize(QByteArray jpeg, int width, int height) {
+    const int frame = findFrame(jpeg);
+    const uchar size[4] = {uchar(height >> 8), uchar(height), uchar(width >> 8), uchar(width)};
+    for (int i = 0; i < 4; ++i)
+        jpeg[frame + 5 + i] = char(size[i]);
+    return jpeg;
+}
+
+// The end of the entropy-coded data that starts at from: the next marker that is neither a
+// stuffed zero nor a restart marker.
+int endOfScanData(const QByteArray& jpeg, int from) {
+    for (int at = from; at + 1 < jpeg.size(); ++at) {
+        const uchar next = uchar(jpeg[at + 1]);
+        if (uchar(jpeg[at]) == 0xFF && next != 0 && (next < 0xD0 || next > 0xD7))
+            return at;
+    }
+    return int(jpeg.size());
+}
+
+QByteArray readAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// How far the process's peak resident memory rose during work, in MB; -1 where the peak
+// cannot be reset.
+long peakMemoryGrowthMb(const std::function<void()>& work) {
+    const auto peakKb = [] {
+        QFile status(QStringLiteral("/proc/self/status"));
+        if (!status.open(QIODevice::ReadOnly))
+            return -1L;
+        for (const QByteArray& line : status.readAll().split('\n'))
+            if (line.startsWith("VmHWM:"))
+                return line.mid(6).trimmed().split(' ').value(0).toLong();
+        return -1L;
+    };
+    QFile clearRefs(QStringLiteral("/proc/self/clear_refs"));
+    if (!clearRefs.open(QIODevice::WriteOnly) || clearRefs.write("5") != 1)
+        return -1;
+    clearRefs.close();
+    const long before = peakKb();
+    work();
+    return before < 0 ? -1 : (peakKb() - before) / 1024;
+}
+
+class IfJpeg : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(plugin().isLoaded()) << plugin().errorString().toStdString();
+        ASSERT_TRUE(api().getPluginInfo && api().isSupported && api().getPictureInfo &&
+                    api().getPicture && api().getPreview);
+    }
+};
+
+TEST_F(IfJpeg, AnswersPluginInfoAndRecognisesJpegHeads) {
+    char text[256];
+    EXPECT_EQ(api().getPluginInfo(0, text, sizeof text), 4);
+    EXPECT_STREQ(text, "00IN");
+    EXPECT_GT(api().getPluginInfo(1, text, sizeof text), 0);
+    EXPECT_NE(std::string(text).find("ifjpeg.spi"), std::string::npos);
+    EXPECT_EQ(api().getPluginInfo(2, text, sizeof text), 24);
+    EXPECT_STREQ(text, "*.JPG;*.JPE;*.JPEG;*.J6I");
+    EXPECT_EQ(api().getPluginInfo(3, text, sizeof text), 4);
+    EXPECT_STREQ(text, "JPEG");
+    EXPECT_EQ(api().getPluginInfo(4, text, sizeof text), 0);
+    EXPECT_EQ(api().getPluginInfo(-1, text, sizeof text), 0);
+    EXPECT_EQ(api().getPluginInfo(2, text, 4), 3) << "cut to the buffer, NUL included";
+    EXPECT_STREQ(text, "*.J");
+
+    QByteArray head = makeJpeg(makeGreyRamp(32, 8)).left(SPI_IS_SUPPORTED_HEAD_SIZE);
+    head.resize(SPI_IS_SUPPORTED_HEAD_SIZE, '\0');
+    EXPECT_NE(api().isSupported("a.jpg", head.constData()), 0);
+    QByteArray j6iHead = makeJ6i().left(SPI_IS_SUPPORTED_HEAD_SIZE);
+    EXPECT_EQ(api().isSupported("a.j6i", j6iHead.constData()), 0);
+    const QByteArray png("\x89PNG\r\n\x1a\n", 8);
+    head.replace(0, png.size(), png);
+    EXPECT_EQ(api().isSupported("a.jpg", head.constData()), 0);
+}
+
+TEST_F(IfJpeg, CameraPhotosDecodeAtTheirFrameSizeInBothSizes) {
+    TAZU_REQUIRE_TESTDATA();
+    const QDir folder(testdataDir() + QStringLiteral("/camera"));
+    const QStringList names = folder.entryList({QStringLiteral("*.jpg")}, QDir::Files);
+    ASSERT_FALSE(names.isEmpty());
+    for (const QString& name : names) {
+        SCOPED_TRACE(name.toStdString());
+        const QString path = folder.filePath(name);
+        const QSize frame = frameSize(readAll(path));
+        ASSERT_TRUE(frame.isValid());
+
+        const Info info = infoOfFile(path, 0);
+        ASSERT_EQ(info.result, SPI_SUCCESS);
+        EXPECT_EQ(QSize(info.info.width, info.info.height), frame);
+        EXPECT_EQ(info.info.colorDepth, 24);
+
+        DecodedDib full;
+        ASSERT_EQ(decodeFile(path, 0, full), SPI_SUCCESS);
+        EXPECT_EQ(QSize(full.width(), full.height()), frame);
+        EXPECT_EQ(full.header().biBitCount, 24);
+        EXPECT_EQ(full.bitsSize(), full.stride() * size_t(frame.height()));
+
+        DecodedDib preview;
+        ASSERT_EQ(decodeFile(path, 0, preview, Call::Preview), SPI_SUCCESS);
+        const QSize quarter((frame.width() + 3) / 4, (frame.height() + 3) / 4);
+        EXPECT_EQ(QSize(preview.width(), preview.height()), quarter);
+        EXPECT_EQ(preview.bitsSize(), preview.stride() * size_t(quarter.height()));
+
+        // The preview must show the same picture: compare it with 4 × 4 averages of the full
+        // decode on a grid. (One of the photographs is black all over, so flatness is no sign
+        // of a failed decode here.)
+        double difference = 0;
+        const int grid = 24;
+        for (int gy = 0; gy < grid; ++gy) {
+            for (int gx = 0; gx < grid; ++gx) {
+                const int px = gx * (quarter.width() - 1) / (grid - 1);
+                const int py = gy * (quarter.height() - 1) / (grid - 1);
+                double average = 0;
+                int count = 0;
+                for (int y = 4 * py; y < std::min(4 * py + 4, frame.height()); ++y)
+                    for (int x = 4 * px; x < std::min(4 * px + 4, frame.width()); ++x, ++count)
+                        average += qGray(full.pixel(x, y));
+                average /= count;
+                difference += std::abs(average - qGray(preview.pixel(px, py)));
+            }
+        }
+        EXPECT_LT(difference / (grid * grid), 8.0);
+    }
+}
+
+// Every coding the plug-in must read: subsampling × progressive × restart markers.
+class IfJpegCoding : public IfJpeg,
+                     public ::testing::WithParamInterface<std::tuple<Subsampling, bool, int>> {};
+
+TEST_P(IfJpegCoding, DecodesKnownColoursBottomUpInBgrOrder) {
+    JpegOptions options;
+    std::tie(options.subsampling, options.progressive, options.restartInterval) = GetParam();
+    options.quality = 95;
+    // 97 × 3 = 291 bytes a row: the rows need padding to 292.
+    const QuadrantPicture picture = makeQuadrantPicture(97, 61);
+    const QByteArray jpeg = makeJpeg(picture.image, options);
+
+    DecodedDib full;
+    ASSERT_EQ(decode(jpeg, full), SPI_SUCCESS);
+    EXPECT_EQ(full.header().biSize, 40u);
+    EXPECT_EQ(full.width(), 97);
+    EXPECT_EQ(full.height(), 61) << "positive: bottom-up rows";
+    EXPECT_EQ(full.header().biBitCount, 24);
+    EXPECT_EQ(full.header().biCompression, 0u);
+    EXPECT_EQ(full.bitsSize(), 292u * 61);
+    EXPECT_EQ(full.header().biSizeImage, 292u * 61);
+    expectQuadrants(full, picture, 1, 6);
+
+    DecodedDib preview;
+    ASSERT_EQ(decode(jpeg, preview, Call::Preview), SPI_SUCCESS);
+    EXPECT_EQ(preview.width(), 25);
+    EXPECT_EQ(preview.height(), 16);
+    EXPECT_EQ(preview.bitsSize(), 76u * 16);
+    expectQuadrants(preview, picture, 4, 8);
+}
+
+std::string codingName(const ::testing::TestParamInfo<IfJpegCoding::ParamType>& info) {
+    static const char* const names[] = {"444", "422", "420", "440"};
+    return std::string("s") + names[int(std::get<0>(info.param))] +
+           (std::get<1>(info.param) ? "_progressive" : "_baseline") + "_restart" +
+           std::to_string(std::get<2>(info.param));
+}
+
+INSTANTIATE_TEST_SUITE_P(AllCodings, IfJpegCoding,
+                         ::testing::Combine(::testing::Values(Subsampling::S444, Subsampling::S422,
+                                                              Subsampling::S420, Subsampling::S440),
+                                            ::testing::Bool(), ::testing::Values(0, 3)),
+                         codingName);
+
+TEST_F(IfJpeg, DecodesArithmeticCoding) {
+    const QuadrantPicture picture = makeQuadrantPicture(64, 48);
+    for (const bool progressive : {false, true}) {
+        SCOPED_TRACE(progressive);
+        JpegOptions options;
+        options.arithmetic = true;
+        options.progressive = progressive;
+        DecodedDib dib;
+        ASSERT_EQ(decode(makeJpeg(picture.image, options), dib), SPI_SUCCESS);
+        expectQuadrants(dib, picture, 1, 6);
+    }
+}
+
+TEST_F(IfJpeg, GreyscaleGivesEightBitsWithAGreyColourTable) {
+    JpegOptions options;
+    options.colour = JpegColour::Greyscale;
+    options.quality = 95;
+    const QByteArray jpeg = makeJpeg(makeGreyRamp(201, 16), options);
+    EXPECT_EQ(infoOf(jpeg).info.colorDepth, 8);
+
+    DecodedDib full;
+    ASSERT_EQ(decode(jpeg, full), SPI_SUCCESS);
+    EXPECT_EQ(full.header().biBitCount, 8);
+    EXPECT_EQ(full.header().biClrUsed, 256u);
+    ASSERT_EQ(full.infoSize(), sizeof(SpiBitmapInfoHeader) + 256 * sizeof(SpiRgbQuad));
+    for (int level = 0; level < 256; ++level) {
+        const SpiRgbQuad& entry = full.palette()[level];
+        ASSERT_TRUE(entry.rgbRed == level && entry.rgbGreen == level && entry.rgbBlue == level)
+            << level;
+    }
+    EXPECT_EQ(full.bitsSize(), 204u * 16);
+    for (int x = 4; x < 197; x += 16)
+        EXPECT_NEAR(full.row(8)[x], x * 255 / 200, 4) << x;
+
+    DecodedDib preview;
+    ASSERT_EQ(decode(jpeg, preview, Call::Preview), SPI_SUCCESS);
+    EXPECT_EQ(preview.header().biBitCount, 8);
+    EXPECT_EQ(preview.width(), 51);
+    EXPECT_EQ(preview.height(), 4);
+    EXPECT_NEAR(preview.row(2)[25], 100 * 255 / 200, 6);
+}
+
+TEST_F(IfJpeg, AdobeCmykAndYcckShowTheirColours) {
+    const QuadrantPicture picture = makeQuadrantPicture(64, 48);
+    for (const JpegColour colour : {JpegColour::AdobeCmyk, JpegColour::AdobeYcck}) {
+        SCOPED_TRACE(int(colour));
+        JpegOptions options;
+        options.colour = colour;
+        options.quality = 95;
+        const QByteArray jpeg = makeJpeg(picture.image, options);
+        EXPECT_EQ(infoOf(jpeg).info.colorDepth, 24);
+        DecodedDib full, preview;
+        ASSERT_EQ(decode(jpeg, full), SPI_SUCCESS);
+        EXPECT_EQ(full.header().biBitCount, 24);
+        expectQuadrants(full, picture, 1, 8);
+        ASSERT_EQ(decode(jpeg, preview, Call::Preview), SPI_SUCCESS);
+        expectQuadrants(preview, picture, 4, 10);
+    }
+}
+
+TEST_F(IfJpeg, CodingsLibjpegCannotDecodeGiveBrokenData) {
+    const QByteArray jpeg = makeJpeg(makeQuadrantPicture(32, 32).image);
+    const int frame = findFrame(jpeg);
+    QByteArray twelveBit = jpeg;
+    twelveBit[frame + 4] = 12;
+    QByteArray lossless = jpeg;
+    lossless[frame + 1] = char(0xC3);
+    for (const QByteArray& bytes : {twelveBit, lossless}) {
+        EXPECT_EQ(infoOf(bytes).result, SPI_BROKEN_DATA);
+        DecodedDib full, preview;
+        EXPECT_EQ(decode(bytes, full), SPI_BROKEN_DATA);
+        EXPECT_EQ(decode(bytes, preview, Call::Preview), SPI_BROKEN_DATA);
+        EXPECT_TRUE(full.isEmpty() && preview.isEmpty());
+    }
+}
+
+TEST_F(IfJpeg, ReportsSizeDensityAndComment) {
+    const QImage image = makeGreyRamp(40, 30);
+    const auto densities = [&](int unit, int x, int y, bool jfif = true) {
+        JpegOptions options;
+        options.jfif = jfif;
+        options.densityUnit = unit;
+        options.xDensity = x;
+        options.yDensity = y;
+        const QByteArray jpeg = makeJpeg(image, options);
+        const Info info = infoOf(jpeg);
+        DecodedDib dib;
+        EXPECT_EQ(decode(jpeg, dib), SPI_SUCCESS);
+        return std::tuple(info.info.x_density, info.info.y_density, dib.header().biXPelsPerMeter,
+                          dib.header().biYPelsPerMeter);
+    };
+    EXPECT_EQ(densities(1, 300, 150), std::tuple(300, 150, 11811, 5906));
+    EXPECT_EQ(densities(2, 118, 118), std::tuple(300, 300, 11800, 11800));
+    EXPECT_EQ(densities(0, 2, 1), std::tuple(2, 1, 0, 0)) << "an aspect ratio stays one";
+    EXPECT_EQ(densities(0, 1, 1, false), std::tuple(1, 1, 0, 0)) << "no JFIF: square pixels";
+
+    JpegOptions options;
+    options.comment = QByteArray("Ricoh DC-3 \x83\x65\x83\x58\x83\x67"); // Shift JIS as is
+    const Info commented = infoOf(makeJpeg(image, options));
+    ASSERT_EQ(commented.result, SPI_SUCCESS);
+    EXPECT_EQ(commented.info.left, 0);
+    EXPECT_EQ(commented.info.top, 0);
+    EXPECT_EQ(commented.info.width, 40);
+    EXPECT_EQ(commented.info.height, 30);
+    EXPECT_EQ(commented.text, options.comment.toStdString());
+    const Info plain = infoOf(makeJpeg(image));
+    ASSERT_EQ(plain.result, SPI_SUCCESS);
+    EXPECT_EQ(plain.text, "") << "an empty text block, not none";
+}
+
+TEST_F(IfJpeg, FindsTheStreamOnlyAtTheGivenOffset) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("R0010001.J6I"));
+    J6iOptions j6iOptions;
+    j6iOptions.trailer = QByteArray(300, '\x5A'); // junk after the stream, as cameras leave
+    const QByteArray j6i = makeJ6i(j6iOptions);
+    ASSERT_TRUE(writeFile(path, j6i));
+
+    for (const int wrong : {0, 128, 171, 173}) {
+        SCOPED_TRACE(wrong);
+        EXPECT_EQ(infoOfFile(path, wrong).result, SPI_UNKNOWN_FORMAT);
+        DecodedDib dib;
+        EXPECT_EQ(decodeFile(path, wrong, dib), SPI_UNKNOWN_FORMAT);
+        EXPECT_EQ(decodeFile(path, wrong, dib, Call::Preview), SPI_UNKNOWN_FORMAT);
+        EXPECT_TRUE(dib.isEmpty());
+    }
+    const Info info = infoOfFile(path, 172);
+    ASSERT_EQ(info.result, SPI_SUCCESS);
+    EXPECT_EQ(QSize(info.info.width, info.info.height), QSize(768, 480));
+    DecodedDib full, preview;
+    ASSERT_EQ(decodeFile(path, 172, full), SPI_SUCCESS);
+    expectQuadrants(full, makeQuadrantPicture(768, 480), 1, 6);
+    ASSERT_EQ(decodeFile(path, 172, preview, Call::Preview), SPI_SUCCESS);
+    EXPECT_EQ(QSize(preview.width(), preview.height()), QSize(192, 120));
+    EXPECT_EQ(decodeFile(path, int32_t(j6i.size()) + 1, full), SPI_UNKNOWN_FORMAT)
+        << "an offset past the end of the file";
+
+    // The same rules for a file image in memory: the stream must start at the buffer.
+    EXPECT_EQ(infoOf(j6i).result, SPI_UNKNOWN_FORMAT);
+    EXPECT_EQ(infoOf(j6i.mid(172)).result, SPI_SUCCESS);
+
+    // Other software wrote other header lengths; the offset is whatever the header says.
+    J6iOptions longer;
+    longer.headerLength = 200;
+    const QString longerPath = dir.filePath(QStringLiteral("other.j6i"));
+    ASSERT_TRUE(writeFile(longerPath, makeJ6i(longer)));
+    EXPECT_EQ(infoOfFile(longerPath, 172).result, SPI_UNKNOWN_FORMAT);
+    EXPECT_EQ(infoOfFile(longerPath, 200).result, SPI_SUCCESS);
+}
+
+TEST_F(IfJpeg, RefusesWhatIsNotAJpegStreamAndReportsUnreadableFiles) {
+    QTemporaryDir dir;
+    const QString empty = dir.filePath(QStringLiteral("empty.jpg"));
+    ASSERT_TRUE(writeFile(empty, {}));
+    EXPECT_EQ(infoOfFile(empty, 0).result, SPI_UNKNOWN_FORMAT);
+    DecodedDib dib;
+    EXPECT_EQ(decodeFile(empty, 0, dib), SPI_UNKNOWN_FORMAT);
+
+    const QByteArray notPictures[] = {QByteArray(), QByteArray("\xFF\xD8", 2),
+                                      QByteArray("GIF89a plus some more bytes"),
+                                      QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16)};
+    for (const QByteArray& bytes : notPictures) {
+        SCOPED_TRACE(bytes.toHex().toStdString());
+        EXPECT_EQ(infoOf(bytes).result, SPI_UNKNOWN_FORMAT);
+        EXPECT_EQ(decode(bytes, dib), SPI_UNKNOWN_FORMAT);
+        EXPECT_EQ(decode(bytes, dib, Call::Preview), SPI_UNKNOWN_FORMAT);
+    }
+    EXPECT_EQ(
+        api().getPicture(nullptr, 0, SPI_INPUT_MEMORY, dib.infoOut(), dib.bitsOut(), nullptr, 0),
+        SPI_UNKNOWN_FORMAT);
+
+    for (const QString& unreadable : {dir.filePath(QStringLiteral("missing.jpg")), dir.path()}) {
+        SCOPED_TRACE(unreadable.toStdString());
+        EXPECT_EQ(infoOfFile(unreadable, 0).result, SPI_READ_ERROR);
+        EXPECT_EQ(decodeFile(unreadable, 0, dib), SPI_READ_ERROR);
+        EXPECT_EQ(decodeFile(unreadable, 0, dib, Call::Preview), SPI_READ_ERROR);
+    }
+    EXPECT_TRUE(dib.isEmpty());
+}
+
+TEST_F(IfJpeg, TruncatedStreamsGiveTheirTopRowsOrBrokenData) {
+    const QuadrantPicture picture = makeQuadrantPicture(256, 256);
+    const QByteArray jpeg = makeJpeg(picture.image);
+    const int scan = findScan(jpeg);
+    const int data = scan + 2 + be16(jpeg, scan + 2);
+    const int end = endOfScanData(jpeg, data);
+
+    // Cut inside the headers, or before any picture data: nothing to show.
+    for (const int cut : {20, findFrame(jpeg) + 6, scan, data}) {
+        SCOPED_TRACE(cut);
+        EXPECT_EQ(infoOf(jpeg.left(cut)).result, cut == data ? SPI_SUCCESS : SPI_BROKEN_DATA);
+        DecodedDib dib;
+        EXPECT_EQ(decode(jpeg.left(cut), dib), SPI_BROKEN_DATA);
+        EXPECT_EQ(decode(jpeg.left(cut), dib, Call::Preview), SPI_BROKEN_DATA);
+        EXPECT_TRUE(dib.isEmpty());
+    }
+
+    // Cut 60 % into the picture data: the top is there, the missing bottom rows are black.
+    const QByteArray cut = jpeg.left(data + (end - data) * 6 / 10);
+    DecodedDib full, preview;
+    ASSERT_EQ(decode(cut, full), SPI_SUCCESS);
+    EXPECT_COLOUR_NEAR(full.pixel(60, 60), picture.colours[0], 6);
+    EXPECT_COLOUR_NEAR(full.pixel(200, 60), picture.colours[1], 6);
+    EXPECT_EQ(full.pixel(60, 255), qRgb(0, 0, 0));
+    ASSERT_EQ(decode(cut, preview, Call::Preview), SPI_SUCCESS);
+    EXPECT_COLOUR_NEAR(preview.pixel(15, 15), picture.colours[0], 8);
+    EXPECT_EQ(preview.pixel(15, 63), qRgb(0, 0, 0));
+
+    // Only the end-of-image marker missing: the whole picture.
+    ASSERT_EQ(decode(jpeg.left(end), full), SPI_SUCCESS);
+    expectQuadrants(full, picture, 1, 6);
+
+    // A progressive stream cut half-way keeps the scans it has: here all of the colour.
+    JpegOptions progressive;
+    progressive.progressive = true;
+    const QByteArray progressiveJpeg = makeJpeg(picture.image, progressive);
+    ASSERT_EQ(decode(progressiveJpeg.left(progressiveJpeg.size() / 2), full), SPI_SUCCESS);
+    expectQuadrants(full, picture, 1, 16);
+}
+
+TEST_F(IfJpeg, CorruptBytesAnywhereNeverBreakTheDecoder) {
+    JpegOptions withRestarts;
+    withRestarts.restartInterval = 2;
+    JpegOptions progressive;
+    progressive.progressive = true;
+    const QImage image = makePhotoLikePicture(40, 24);
+    for (const QByteArray& jpeg : {makeJpeg(image, withRestarts), makeJpeg(image, progressive)}) {
+        for (int at = 0; at < jpeg.size(); at += 3) {
+            for (const char value : {'\x00', '\xFF', char(jpeg[at] ^ 0x55)}) {
+                QByteArray corrupt = jpeg;
+                corrupt[at] = value;
+                SCOPED_TRACE(testing::Message() << "byte " << at << " = " << int(uchar(value)));
+                for (const Call call : {Call::Picture, Call::Preview}) {
+                    DecodedDib dib;
+                    const int32_t result = decode(corrupt, dib, call);
+                    ASSERT_TRUE(result == SPI_SUCCESS || result == SPI_UNKNOWN_FORMAT ||
+                                result == SPI_BROKEN_DATA || result == SPI_NO_MEMORY)
+                        << result;
+                    if (result == SPI_SUCCESS)
+                        ASSERT_EQ(dib.bitsSize(), dib.stride() * size_t(dib.height()));
+                    else
+                        ASSERT_TRUE(dib.isEmpty());
+                }
+            }
+        }
+    }
+}
+
+TEST_F(IfJpeg, HostileHeadersAreRefusedWithoutBigAllocations) {
+    const QImage image = makeQuadrantPicture(64, 64).image;
+    const QByteArray huge = withFrameSize(makeJpeg(image), 65500, 65500);
+    const Info info = infoOf(huge);
+    ASSERT_EQ(info.result, SPI_SUCCESS);
+    EXPECT_EQ(info.info.width, 65500);
+
+    JpegOptions progressive;
+    progressive.progressive = true;
+    const QByteArray progressiveLarge = withFrameSize(makeJpeg(image, progressive), 20000, 20000);
+
+    const long growth = peakMemoryGrowthMb([&] {
+        DecodedDib dib;
+        EXPECT_EQ(decode(huge, dib), SPI_NO_MEMORY) << "a 24-bit DIB of 12 GB";
+        EXPECT_EQ(decode(huge, dib, Call::Preview), SPI_BROKEN_DATA)
+            << "the data ends inside the first band of MCUs";
+        // Whole-picture coefficient buffers of 1.2 GB: more than libjpeg may take.
+        EXPECT_EQ(decode(progressiveLarge, dib), SPI_NO_MEMORY);
+        EXPECT_EQ(decode(progressiveLarge, dib, Call::Preview), SPI_NO_MEMORY);
+        EXPECT_TRUE(dib.isEmpty());
+    });
+    if (growth >= 0) {
+        EXPECT_LT(growth, 200) << "MB of peak memory";
+    }
+}
+
+TEST_F(IfJpeg, StreamsWithEndlessScansAreRefused) {
+    JpegOptions progressive;
+    progressive.progressive = true;
+    const QByteArray jpeg = makeJpeg(makeQuadrantPicture(64, 64).image, progressive);
+    const int scan = findScan(jpeg);
+    const int scanEnd = endOfScanData(jpeg, scan + 2 + be16(jpeg, scan + 2));
+    QByteArray repeated = jpeg.left(scanEnd);
+    for (int copy = 0; copy < 150; ++copy)
+        repeated += jpeg.mid(scan, scanEnd - scan);
+    repeated += jpeg.mid(scanEnd);
+    DecodedDib dib;
+    EXPECT_EQ(decode(repeated, dib), SPI_BROKEN_DATA);
+    EXPECT_EQ(decode(jpeg, dib), SPI_SUCCESS);
+}
+
+struct ProgressLog {
+    std::vector<std::pair<int32_t, int32_t>> calls;
+    int abortAtCall = -1;
+    int32_t lData = 0;
+};
+ProgressLog progressLog;
+
+int32_t recordProgress(int32_t num, int32_t denom, int32_t lData) {
+    progressLog.calls.emplace_back(num, denom);
+    progressLog.lData = lData;
+    return int(progressLog.calls.size()) - 1 == progressLog.abortAtCall ? 1 : 0;
+}
+
+TEST_F(IfJpeg, ReportsProgressPerBandAndStopsWhenAsked) {
+    const QByteArray jpeg = makeJpeg(makePhotoLikePicture(64, 600));
+    progressLog = {};
+    DecodedDib dib;
+    ASSERT_EQ(decode(jpeg, dib, Call::Picture, recordProgress, 4711), SPI_SUCCESS);
+    EXPECT_EQ(progressLog.lData, 4711);
+    ASSERT_GE(progressLog.calls.size(), 600u / 64);
+    EXPECT_EQ(progressLog.calls.front(), std::pair(0, 600));
+    EXPECT_EQ(progressLog.calls.back(), std::pair(600, 600));
+    for (size_t i = 1; i < progressLog.calls.size(); ++i)
+        EXPECT_GT(progressLog.calls[i].first, progressLog.calls[i - 1].first);
+
+    for (const Call call : {Call::Picture, Call::Preview}) {
+        for (const int abortAt : {0, 2}) {
+            progressLog = {};
+            progressLog.abortAtCall = abortAt;
+            EXPECT_EQ(decode(jpeg, dib, call, recordProgress, 0), SPI_ABORTED);
+            EXPECT_TRUE(dib.isEmpty());
+            EXPECT_EQ(progressLog.calls.size(), size_t(abortAt) + 1) << "no call after the no";
+        }
+    }
+}
+
+} // namespace
