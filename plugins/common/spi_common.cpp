@@ -127,6 +127,15 @@ void DibOutput::release(SpiHandle* pHBInfo, SpiHandle* pHBm) {
     pixels_ = nullptr;
 }
 
+SpiHandle textBlock(const std::string& text) {
+    SpiHandle block = SpiBlockAlloc(text.size() + 1, 1);
+    if (block) {
+        std::memcpy(SpiBlockLock(block), text.data(), text.size());
+        SpiBlockUnlock(block);
+    }
+    return block;
+}
+
 bool progressAborts(SpiProgressCallback progress, int32_t done, int32_t total, int32_t lData) {
     return progress && progress(done, total, lData) != 0;
 }

@@ -7,6 +7,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <new>
+#include <string>
 #include <vector>
 
 namespace spi {
@@ -68,5 +70,84 @@ private:
 
 // Calls the progress callback, if any; true when the caller asked to stop.
 bool progressAborts(SpiProgressCallback progress, int32_t done, int32_t total, int32_t lData);
+
+// Runs the body of an export. Nothing may unwind into the caller's C frames: an exception
+// becomes a result code.
+template <typename Body> int32_t resultOf(Body&& body) noexcept {
+    try {
+        return body();
+    } catch (const std::bad_alloc&) {
+        return SPI_NO_MEMORY;
+    } catch (...) {
+        return SPI_OTHER_ERROR;
+    }
+}
+
+// A block holding text and its terminating NUL, for PictureInfo::hInfo; null without memory.
+SpiHandle textBlock(const std::string& text);
+
+// Pixel density as PictureInfo reports it, and the same for the DIB header (0 when unknown).
+struct Densities {
+    uint16_t x = 1;
+    uint16_t y = 1;
+    int32_t xPelsPerMeter = 0;
+    int32_t yPelsPerMeter = 0;
+};
+
+// GetPictureInfo and GetPicture for a plug-in whose picture class offers
+//   int32_t open(const uint8_t* data, size_t size);   // the bytes outlive the object
+//   int32_t width() const, height() const; int16_t bitsPerPixel() const;
+//   Densities densities() const; std::string text() const;
+//   int32_t decode(DibOutput&, SpiProgressCallback, int32_t lData);
+template <class Picture>
+int32_t describePicture(const char* buf, int32_t len, uint32_t flag, PictureInfo* info) {
+    if (!info)
+        return SPI_OTHER_ERROR;
+    *info = PictureInfo{};
+    return resultOf([&]() -> int32_t {
+        Input input;
+        if (const int32_t result = readInput(buf, len, flag, input); result != SPI_SUCCESS)
+            return result;
+        Picture picture;
+        if (const int32_t result = picture.open(input.data, input.size); result != SPI_SUCCESS)
+            return result;
+        SpiHandle text = textBlock(picture.text());
+        if (!text)
+            return SPI_NO_MEMORY;
+        const Densities densities = picture.densities();
+        info->width = picture.width();
+        info->height = picture.height();
+        info->x_density = densities.x;
+        info->y_density = densities.y;
+        info->colorDepth = picture.bitsPerPixel();
+        info->hInfo = text;
+        return SPI_SUCCESS;
+    });
+}
+
+template <class Picture>
+int32_t decodePicture(const char* buf, int32_t len, uint32_t flag, SpiHandle* pHBInfo,
+                      SpiHandle* pHBm, SpiProgressCallback progress, int32_t lData) {
+    if (!pHBInfo || !pHBm)
+        return SPI_OTHER_ERROR;
+    *pHBInfo = nullptr;
+    *pHBm = nullptr;
+    return resultOf([&]() -> int32_t {
+        Input input;
+        if (const int32_t result = readInput(buf, len, flag, input); result != SPI_SUCCESS)
+            return result;
+        Picture picture;
+        if (const int32_t result = picture.open(input.data, input.size); result != SPI_SUCCESS)
+            return result;
+        DibOutput dib;
+        if (const int32_t result = picture.decode(dib, progress, lData); result != SPI_SUCCESS)
+            return result;
+        const Densities densities = picture.densities();
+        dib.header()->biXPelsPerMeter = densities.xPelsPerMeter;
+        dib.header()->biYPelsPerMeter = densities.yPelsPerMeter;
+        dib.release(pHBInfo, pHBm);
+        return SPI_SUCCESS;
+    });
+}
 
 } // namespace spi

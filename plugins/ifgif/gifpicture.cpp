@@ -120,12 +120,13 @@ const ColorMapObject* GifPicture::colourMap() const {
     return gif_->Image.ColorMap ? gif_->Image.ColorMap : gif_->SColorMap;
 }
 
-uint16_t GifPicture::xDensity() const {
-    return gif_->AspectByte ? 64 : 1;
-}
-
-uint16_t GifPicture::yDensity() const {
-    return gif_->AspectByte ? uint16_t(gif_->AspectByte + 15) : 1;
+spi::Densities GifPicture::densities() const {
+    spi::Densities result;
+    if (gif_->AspectByte) {
+        result.x = 64;
+        result.y = uint16_t(gif_->AspectByte + 15);
+    }
+    return result;
 }
 
 int16_t GifPicture::bitsPerPixel() const {

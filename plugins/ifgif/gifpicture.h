@@ -41,12 +41,11 @@ public:
     // Densities that give the pixel aspect of the screen descriptor: a pixel (aspect + 15) / 64
     // times as wide as it is tall has 64 pixels across for every (aspect + 15) down. 1 and 1
     // when the file gives no aspect.
-    uint16_t xDensity() const;
-    uint16_t yDensity() const;
+    spi::Densities densities() const;
     // Bits per entry of the colour table in use.
     int16_t bitsPerPixel() const;
     // The comment extensions before the first image, shortened to a sensible length.
-    const std::string& comment() const { return comment_; }
+    const std::string& text() const { return comment_; }
 
     // Decodes the first image into dib. Returns SPI_SUCCESS, SPI_ABORTED, SPI_BROKEN_DATA or
     // SPI_NO_MEMORY; dib holds a complete picture only on success.

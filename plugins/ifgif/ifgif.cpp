@@ -2,34 +2,11 @@
 #include "plugins/common/spi_common.h"
 #include "plugins/ifgif/gifpicture.h"
 
-#include <cstring>
-#include <new>
-#include <string>
 #include <type_traits>
 
 namespace {
 
 const char* const kPluginInfo[] = {"00IN", "ifgif 1.0 - GIF decoder (giflib)", "*.GIF", "GIF"};
-
-// Nothing may unwind into the caller's C frames: an exception becomes a result code.
-template <typename Body> int32_t guarded(Body&& body) noexcept {
-    try {
-        return body();
-    } catch (const std::bad_alloc&) {
-        return SPI_NO_MEMORY;
-    } catch (...) {
-        return SPI_OTHER_ERROR;
-    }
-}
-
-SpiHandle textBlock(const std::string& text) {
-    SpiHandle block = SpiBlockAlloc(text.size() + 1, 1);
-    if (block) {
-        std::memcpy(SpiBlockLock(block), text.data(), text.size());
-        SpiBlockUnlock(block);
-    }
-    return block;
-}
 
 } // namespace
 
@@ -46,48 +23,12 @@ SPI_EXPORT int32_t IsSupported(const char* /*filename*/, const void* head) {
 }
 
 SPI_EXPORT int32_t GetPictureInfo(const char* buf, int32_t len, uint32_t flag, PictureInfo* info) {
-    if (!info)
-        return SPI_OTHER_ERROR;
-    *info = PictureInfo{};
-    return guarded([&]() -> int32_t {
-        spi::Input input;
-        if (const int32_t result = spi::readInput(buf, len, flag, input); result != SPI_SUCCESS)
-            return result;
-        ifgif::GifPicture picture;
-        if (const int32_t result = picture.open(input.data, input.size); result != SPI_SUCCESS)
-            return result;
-        SpiHandle text = textBlock(picture.comment());
-        if (!text)
-            return SPI_NO_MEMORY;
-        info->width = picture.width();
-        info->height = picture.height();
-        info->x_density = picture.xDensity();
-        info->y_density = picture.yDensity();
-        info->colorDepth = picture.bitsPerPixel();
-        info->hInfo = text;
-        return SPI_SUCCESS;
-    });
+    return spi::describePicture<ifgif::GifPicture>(buf, len, flag, info);
 }
 
 SPI_EXPORT int32_t GetPicture(const char* buf, int32_t len, uint32_t flag, SpiHandle* pHBInfo,
                               SpiHandle* pHBm, SpiProgressCallback progress, int32_t lData) {
-    if (!pHBInfo || !pHBm)
-        return SPI_OTHER_ERROR;
-    *pHBInfo = nullptr;
-    *pHBm = nullptr;
-    return guarded([&]() -> int32_t {
-        spi::Input input;
-        if (const int32_t result = spi::readInput(buf, len, flag, input); result != SPI_SUCCESS)
-            return result;
-        ifgif::GifPicture picture;
-        if (const int32_t result = picture.open(input.data, input.size); result != SPI_SUCCESS)
-            return result;
-        spi::DibOutput dib;
-        if (const int32_t result = picture.decode(dib, progress, lData); result != SPI_SUCCESS)
-            return result;
-        dib.release(pHBInfo, pHBm);
-        return SPI_SUCCESS;
-    });
+    return spi::decodePicture<ifgif::GifPicture>(buf, len, flag, pHBInfo, pHBm, progress, lData);
 }
 
 SPI_EXPORT int32_t GetPreview(const char*, int32_t, uint32_t, SpiHandle*, SpiHandle*,

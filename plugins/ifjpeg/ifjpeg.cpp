@@ -3,8 +3,6 @@
 #include "plugins/ifjpeg/jpegdecoder.h"
 
 #include <algorithm>
-#include <cstring>
-#include <new>
 
 namespace {
 
@@ -28,17 +26,6 @@ int32_t openStream(const char* buf, int32_t len, uint32_t flag, spi::Input& inpu
     if (result != SPI_SUCCESS)
         return result;
     return startsWithJpegStream(input.data, input.size) ? SPI_SUCCESS : SPI_UNKNOWN_FORMAT;
-}
-
-// No C++ exception may leave an exported function.
-template <typename Body> int32_t withoutExceptions(Body&& body) {
-    try {
-        return body();
-    } catch (const std::bad_alloc&) {
-        return SPI_NO_MEMORY;
-    } catch (...) {
-        return SPI_OTHER_ERROR;
-    }
 }
 
 // Densities as PictureInfo carries them: dots per inch when the JFIF segment gives a unit (dots
@@ -68,7 +55,7 @@ int32_t decodePicture(const char* buf, int32_t len, uint32_t flag, SpiHandle* pH
         return SPI_OTHER_ERROR;
     *pHBInfo = nullptr;
     *pHBm = nullptr;
-    return withoutExceptions([&] {
+    return spi::resultOf([&] {
         spi::Input input;
         int32_t result = openStream(buf, len, flag, input);
         if (result != SPI_SUCCESS)
@@ -101,7 +88,7 @@ SPI_EXPORT int32_t IsSupported(const char* /*filename*/, const void* head) {
 SPI_EXPORT int32_t GetPictureInfo(const char* buf, int32_t len, uint32_t flag, PictureInfo* info) {
     if (!info)
         return SPI_OTHER_ERROR;
-    return withoutExceptions([&] {
+    return spi::resultOf([&] {
         spi::Input input;
         int32_t result = openStream(buf, len, flag, input);
         if (result != SPI_SUCCESS)
@@ -111,11 +98,9 @@ SPI_EXPORT int32_t GetPictureInfo(const char* buf, int32_t len, uint32_t flag, P
         if (result != SPI_SUCCESS)
             return result;
         const std::string comment = decoder.firstComment();
-        SpiHandle text = SpiBlockAlloc(comment.size() + 1, 1);
+        SpiHandle text = spi::textBlock(comment);
         if (!text)
             return int32_t(SPI_NO_MEMORY);
-        std::memcpy(SpiBlockLock(text), comment.c_str(), comment.size() + 1);
-        SpiBlockUnlock(text);
 
         const jpeg_decompress_struct& header = decoder.header();
         info->left = 0;

@@ -192,7 +192,7 @@ int16_t TiffPicture::bitsPerPixel() const {
     return int16_t(std::min<int64_t>(int64_t(bitsPerSample_) * samplesPerPixel_, INT16_MAX));
 }
 
-Densities TiffPicture::densities() const {
+spi::Densities TiffPicture::densities() const {
     TIFF* tif = tiff_.get();
     float xResolution = 0;
     float yResolution = 0;
@@ -207,7 +207,7 @@ Densities TiffPicture::densities() const {
 
     uint16_t unit = RESUNIT_INCH;
     TIFFGetFieldDefaulted(tif, TIFFTAG_RESOLUTIONUNIT, &unit);
-    Densities result;
+    spi::Densities result;
     if (unit == RESUNIT_NONE) {
         // Only the ratio means something: scale it into the 16-bit range, rounding last.
         const double larger = std::max(x, y);
@@ -232,7 +232,7 @@ Densities TiffPicture::densities() const {
     return result;
 }
 
-std::string TiffPicture::description() const {
+std::string TiffPicture::text() const {
     const char* text = nullptr;
     if (TIFFGetField(tiff_.get(), TIFFTAG_IMAGEDESCRIPTION, &text) != 1 || !text)
         return {};

@@ -17,14 +17,6 @@ namespace iftiff {
 // True for the little- and big-endian signatures of classic TIFF and BigTIFF.
 bool hasTiffSignature(const uint8_t* data, size_t size);
 
-// Pixel density as the interface reports it, and the same for the DIB header (0 when unknown).
-struct Densities {
-    uint16_t x = 1;
-    uint16_t y = 1;
-    int32_t xPelsPerMeter = 0;
-    int32_t yPelsPerMeter = 0;
-};
-
 // libtiff reports through process-wide handlers that print to stderr. A plug-in must stay silent
 // and must not leave the host's handlers changed, so they are switched off for the lifetime of
 // this object and then put back.
@@ -56,9 +48,9 @@ public:
     int32_t width() const { return int32_t(width_); }
     int32_t height() const { return int32_t(height_); }
     int16_t bitsPerPixel() const;
-    Densities densities() const;
+    spi::Densities densities() const;
     // The page's ImageDescription, shortened to a sensible length; empty when there is none.
-    std::string description() const;
+    std::string text() const;
 
     // Decodes the page into dib. Returns SPI_SUCCESS, SPI_ABORTED, SPI_BROKEN_DATA or
     // SPI_NO_MEMORY; dib holds a complete picture only on success.
