@@ -11,6 +11,18 @@
 #include <string>
 #include <vector>
 
+// The exports every plug-in defines (GetPreview may answer SPI_NOT_IMPLEMENTED). Declared here
+// so that a definition whose type drifts from what the program looks up fails to compile.
+extern "C" {
+SPI_EXPORT int32_t GetPluginInfo(int32_t infono, char* buf, int32_t buflen);
+SPI_EXPORT int32_t IsSupported(const char* filename, const void* head);
+SPI_EXPORT int32_t GetPictureInfo(const char* buf, int32_t len, uint32_t flag, PictureInfo* info);
+SPI_EXPORT int32_t GetPicture(const char* buf, int32_t len, uint32_t flag, SpiHandle* pHBInfo,
+                              SpiHandle* pHBm, SpiProgressCallback progress, int32_t lData);
+SPI_EXPORT int32_t GetPreview(const char* buf, int32_t len, uint32_t flag, SpiHandle* pHBInfo,
+                              SpiHandle* pHBm, SpiProgressCallback progress, int32_t lData);
+}
+
 namespace spi {
 
 // The picture data a call was given: from the offset to the end of the named file, or the

@@ -2,7 +2,6 @@
 #include "plugins/common/spi_common.h"
 #include "plugins/iftiff/tiffpicture.h"
 
-#include <type_traits>
 
 namespace {
 
@@ -39,9 +38,3 @@ SPI_EXPORT int32_t GetPreview(const char*, int32_t, uint32_t, SpiHandle*, SpiHan
 
 } // extern "C"
 
-// The exports must keep the exact types the program looks them up as.
-static_assert(std::is_same_v<decltype(&GetPluginInfo), GetPluginInfoFunc>);
-static_assert(std::is_same_v<decltype(&IsSupported), IsSupportedFunc>);
-static_assert(std::is_same_v<decltype(&GetPictureInfo), GetPictureInfoFunc>);
-static_assert(std::is_same_v<decltype(&GetPicture), GetPictureFunc>);
-static_assert(std::is_same_v<decltype(&GetPreview), GetPreviewFunc>);
