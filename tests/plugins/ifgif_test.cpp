@@ -1,6 +1,6 @@
 // ifgif.spi through its exports, loaded as the program loads it, on GIF files of known content.
 #include "tests/support/gifmaker.h"
-#include "tests/support/spiloader.h"
+#include "tests/support/spitesting.h"
 #include "tests/support/testpatterns.h"
 
 #include <gtest/gtest.h>
@@ -16,8 +16,7 @@ using namespace testsupport;
 namespace {
 
 const SpiPlugin& gifPlugin() {
-    static const SpiPlugin plugin(QStringLiteral("ifgif.spi"));
-    return plugin;
+    return testedPlugin(QStringLiteral("ifgif.spi"));
 }
 
 QByteArray gifOf(const QImage& image, const GifOptions& options = {}) {
@@ -37,11 +36,8 @@ TEST(GifPlugin, DescribesItselfAndHasNoPreview) {
     EXPECT_EQ(plugin.pluginInfo(3), "GIF");
     EXPECT_EQ(plugin.pluginInfo(4), "");
     ASSERT_NE(plugin.getPreview, nullptr);
-    const QByteArray gif = gifOf(indexedPattern(4, 4, 4));
-    SpiHandle info = nullptr;
-    SpiHandle pixels = nullptr;
-    EXPECT_EQ(plugin.getPreview(gif.constData(), int32_t(gif.size()), SPI_INPUT_MEMORY, &info,
-                                &pixels, nullptr, 0),
+    Dib dib;
+    EXPECT_EQ(plugin.decode(gifOf(indexedPattern(4, 4, 4)), dib, Call::Preview),
               SPI_NOT_IMPLEMENTED);
 }
 
@@ -65,10 +61,10 @@ TEST_P(GifPalettes, KeepIndicesAndColourTable) {
                                    {.gif89 = gif89, .globalPalette = !local});
     Dib dib;
     ASSERT_EQ(gifPlugin().decode(gif, dib), SPI_SUCCESS);
-    EXPECT_EQ(dib.header.biSize, 40u);
+    EXPECT_EQ(dib.header().biSize, 40u);
     EXPECT_EQ(dib.bitCount(), 8);
-    EXPECT_EQ(dib.header.biSizeImage, 24u * 17);
-    EXPECT_EQ(dib.palette.size(), 256u);
+    EXPECT_EQ(dib.header().biSizeImage, 24u * 17);
+    EXPECT_EQ(dib.palette().size(), 256u);
     EXPECT_TRUE(holdsIndices(dib, picture));
     EXPECT_TRUE(showsPicture(dib, picture));
 }
@@ -150,11 +146,8 @@ TEST(GifPlugin, TransparentIndexStaysAndShowsWhite) {
     Dib dib;
     ASSERT_EQ(gifPlugin().decode(gif, dib), SPI_SUCCESS);
     EXPECT_TRUE(holdsIndices(dib, picture));
-    const SpiRgbQuad& transparent = dib.palette.at(5);
-    EXPECT_EQ(qRgb(transparent.rgbRed, transparent.rgbGreen, transparent.rgbBlue),
-              qRgb(255, 255, 255));
-    const SpiRgbQuad& opaque = dib.palette.at(4);
-    EXPECT_EQ(qRgb(opaque.rgbRed, opaque.rgbGreen, opaque.rgbBlue), picture.color(4));
+    EXPECT_EQ(dib.paletteColour(5), qRgb(255, 255, 255));
+    EXPECT_EQ(dib.paletteColour(4), picture.color(4));
 }
 
 TEST(GifPlugin, ReportsScreenAspectDepthAndComment) {
@@ -302,7 +295,7 @@ TEST(GifPlugin, ReportsProgressAndStopsWhenAsked) {
         ProgressLog log;
         progressLog = &log;
         Dib dib;
-        ASSERT_EQ(gifPlugin().decode(gif, dib, recordProgress, 5), SPI_SUCCESS);
+        ASSERT_EQ(gifPlugin().decode(gif, dib, Call::Picture, recordProgress, 5), SPI_SUCCESS);
         ASSERT_GE(log.calls.size(), 3u);
         EXPECT_EQ(log.calls.front(), std::make_pair(0, 200));
         EXPECT_EQ(log.calls.back(), std::make_pair(200, 200));
@@ -312,7 +305,7 @@ TEST(GifPlugin, ReportsProgressAndStopsWhenAsked) {
         ProgressLog stopping;
         stopping.abortAtCall = 1;
         progressLog = &stopping;
-        EXPECT_EQ(gifPlugin().decode(gif, dib, recordProgress, 0), SPI_ABORTED);
+        EXPECT_EQ(gifPlugin().decode(gif, dib, Call::Picture, recordProgress, 0), SPI_ABORTED);
         EXPECT_EQ(stopping.calls.size(), 2u);
     }
     progressLog = nullptr;

@@ -1,5 +1,5 @@
 // iftiff.spi through its exports, loaded as the program loads it, on TIFF files of known content.
-#include "tests/support/spiloader.h"
+#include "tests/support/spitesting.h"
 #include "tests/support/testpatterns.h"
 #include "tests/support/tiffmaker.h"
 
@@ -19,8 +19,7 @@ using namespace testsupport;
 namespace {
 
 const SpiPlugin& tiffPlugin() {
-    static const SpiPlugin plugin(QStringLiteral("iftiff.spi"));
-    return plugin;
+    return testedPlugin(QStringLiteral("iftiff.spi"));
 }
 
 QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes) {
@@ -39,11 +38,8 @@ TEST(TiffPlugin, DescribesItselfAndHasNoPreview) {
     EXPECT_EQ(plugin.pluginInfo(3), "TIFF");
     EXPECT_EQ(plugin.pluginInfo(4), "");
     ASSERT_NE(plugin.getPreview, nullptr);
-    const QByteArray tiff = makeTiff({colourPattern(4, 4)});
-    SpiHandle info = nullptr;
-    SpiHandle pixels = nullptr;
-    EXPECT_EQ(plugin.getPreview(tiff.constData(), int32_t(tiff.size()), SPI_INPUT_MEMORY, &info,
-                                &pixels, nullptr, 0),
+    Dib dib;
+    EXPECT_EQ(plugin.decode(makeTiff({colourPattern(4, 4)}), dib, Call::Preview),
               SPI_NOT_IMPLEMENTED);
 }
 
@@ -70,12 +66,12 @@ TEST_P(TiffColourLayouts, DecodeToTheSamePixels) {
     const QImage picture = colourPattern(37, 23); // 111-byte rows, padded to 112
     Dib dib;
     ASSERT_EQ(tiffPlugin().decode(makeTiff({picture}, GetParam().options), dib), SPI_SUCCESS);
-    EXPECT_EQ(dib.header.biSize, 40u);
-    EXPECT_EQ(dib.header.biPlanes, 1);
+    EXPECT_EQ(dib.header().biSize, 40u);
+    EXPECT_EQ(dib.header().biPlanes, 1);
     EXPECT_EQ(dib.bitCount(), 24);
-    EXPECT_EQ(dib.header.biCompression, 0u);
-    EXPECT_EQ(dib.header.biSizeImage, 112u * 23);
-    EXPECT_TRUE(dib.palette.empty());
+    EXPECT_EQ(dib.header().biCompression, 0u);
+    EXPECT_EQ(dib.header().biSizeImage, 112u * 23);
+    EXPECT_TRUE(dib.palette().empty());
     EXPECT_TRUE(showsPicture(dib, picture));
 }
 
@@ -109,8 +105,8 @@ TEST_P(TiffPaletteDepths, KeepIndicesAndColourTable) {
                                                        .tileSize = tileSize}),
                                   dib),
               SPI_SUCCESS);
-    ASSERT_EQ(dib.palette.size(), size_t(1) << bits);
-    EXPECT_EQ(dib.header.biClrUsed, 1u << bits);
+    ASSERT_EQ(dib.palette().size(), size_t(1) << bits);
+    EXPECT_EQ(dib.header().biClrUsed, 1u << bits);
     EXPECT_TRUE(holdsIndices(dib, picture));
     EXPECT_TRUE(showsPicture(dib, picture)); // the colour table came across unchanged
 }
@@ -129,7 +125,7 @@ TEST(TiffPlugin, GreyscaleKeepsLevelsAsIndicesOfAGreyTable) {
                 makeTiff({picture}, {.pixels = TiffPixels::Grey, .minIsWhite = minIsWhite}), dib),
             SPI_SUCCESS);
         EXPECT_EQ(dib.bitCount(), 8);
-        EXPECT_EQ(dib.palette.size(), 256u);
+        EXPECT_EQ(dib.palette().size(), 256u);
         EXPECT_TRUE(showsPicture(dib, picture));
     }
     Dib tiled;
@@ -155,7 +151,7 @@ TEST(TiffPlugin, BilevelBecomesTwoEntryPalette) {
                                       dib),
                   SPI_SUCCESS);
         EXPECT_EQ(dib.bitCount(), 8);
-        EXPECT_EQ(dib.palette.size(), 2u);
+        EXPECT_EQ(dib.palette().size(), 2u);
         EXPECT_TRUE(showsPicture(dib, picture));
     }
 }
@@ -248,7 +244,7 @@ TEST(TiffPlugin, ReportsSizeDepthResolutionAndDescription) {
         EXPECT_EQ(description.text, "Harbour");
         Dib dib;
         ASSERT_EQ(tiffPlugin().decode(tiff, dib), SPI_SUCCESS);
-        EXPECT_NEAR(dib.header.biXPelsPerMeter, c.xPelsPerMeter, 1);
+        EXPECT_NEAR(dib.header().biXPelsPerMeter, c.xPelsPerMeter, 1);
     }
     PictureDescription palette;
     ASSERT_EQ(tiffPlugin().describe(makeTiff({indexedPattern(5, 5, 16)},
@@ -442,7 +438,7 @@ TEST(TiffPlugin, ReportsProgressAndStopsWhenAsked) {
         ProgressLog log;
         progressLog = &log;
         Dib dib;
-        ASSERT_EQ(tiffPlugin().decode(tiff, dib, recordProgress, 77), SPI_SUCCESS);
+        ASSERT_EQ(tiffPlugin().decode(tiff, dib, Call::Picture, recordProgress, 77), SPI_SUCCESS);
         ASSERT_GE(log.calls.size(), 3u);
         EXPECT_EQ(log.calls.front(), std::make_pair(0, 300));
         EXPECT_EQ(log.calls.back(), std::make_pair(300, 300));
@@ -451,7 +447,7 @@ TEST(TiffPlugin, ReportsProgressAndStopsWhenAsked) {
 
         ProgressLog stopping{.abortAtCall = 1};
         progressLog = &stopping;
-        EXPECT_EQ(tiffPlugin().decode(tiff, dib, recordProgress, 0), SPI_ABORTED);
+        EXPECT_EQ(tiffPlugin().decode(tiff, dib, Call::Picture, recordProgress, 0), SPI_ABORTED);
         EXPECT_EQ(stopping.calls.size(), 2u);
     }
     progressLog = nullptr;
