@@ -132,15 +132,7 @@ protected:
     const SpiPlugin& plugin = testedPlugin(QStringLiteral("ifjpeg.spi"));
 };
 
-TEST_F(IfJpeg, AnswersPluginInfoAndRecognisesJpegHeads) {
-    EXPECT_EQ(plugin.pluginInfo(0), "00IN");
-    EXPECT_NE(plugin.pluginInfo(1).find("ifjpeg.spi"), std::string::npos);
-    EXPECT_EQ(plugin.pluginInfo(2), "*.JPG;*.JPE;*.JPEG;*.J6I");
-    EXPECT_EQ(plugin.pluginInfo(3), "JPEG");
-    EXPECT_EQ(plugin.pluginInfo(4), "");
-    EXPECT_EQ(plugin.pluginInfo(-1), "");
-    EXPECT_EQ(plugin.pluginInfo(2, 4), "*.J") << "cut to the buffer, NUL included";
-
+TEST_F(IfJpeg, RecognisesJpegStreamsOnly) {
     const QByteArray jpeg = makeJpeg(makeGreyRamp(32, 8));
     EXPECT_TRUE(plugin.supports(jpeg));
     EXPECT_FALSE(plugin.supports(makeJ6i()));
@@ -395,35 +387,6 @@ TEST_F(IfJpeg, FindsTheStreamOnlyAtTheGivenOffset) {
     EXPECT_EQ(plugin.describeFile(longerPath, 200, description), SPI_SUCCESS);
 }
 
-TEST_F(IfJpeg, RefusesWhatIsNotAJpegStreamAndReportsUnreadableFiles) {
-    QTemporaryDir dir;
-    const QString empty = dir.filePath(QStringLiteral("empty.jpg"));
-    ASSERT_TRUE(writeFile(empty, {}));
-    PictureDescription description;
-    EXPECT_EQ(plugin.describeFile(empty, 0, description), SPI_UNKNOWN_FORMAT);
-    Dib dib;
-    EXPECT_EQ(plugin.decodeFile(empty, 0, dib), SPI_UNKNOWN_FORMAT);
-
-    const QByteArray notPictures[] = {QByteArray(), QByteArray("\xFF\xD8", 2),
-                                      QByteArray("GIF89a plus some more bytes"),
-                                      QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16)};
-    for (const QByteArray& bytes : notPictures) {
-        SCOPED_TRACE(bytes.toHex().toStdString());
-        EXPECT_EQ(plugin.describe(bytes, description), SPI_UNKNOWN_FORMAT);
-        EXPECT_EQ(plugin.decode(bytes, dib), SPI_UNKNOWN_FORMAT);
-        EXPECT_EQ(plugin.decode(bytes, dib, Call::Preview), SPI_UNKNOWN_FORMAT);
-    }
-    EXPECT_EQ(plugin.decodeInput(nullptr, 0, SPI_INPUT_MEMORY, dib), SPI_UNKNOWN_FORMAT);
-
-    for (const QString& unreadable : {dir.filePath(QStringLiteral("missing.jpg")), dir.path()}) {
-        SCOPED_TRACE(unreadable.toStdString());
-        EXPECT_EQ(plugin.describeFile(unreadable, 0, description), SPI_READ_ERROR);
-        EXPECT_EQ(plugin.decodeFile(unreadable, 0, dib), SPI_READ_ERROR);
-        EXPECT_EQ(plugin.decodeFile(unreadable, 0, dib, Call::Preview), SPI_READ_ERROR);
-    }
-    EXPECT_TRUE(dib.isEmpty());
-}
-
 TEST_F(IfJpeg, TruncatedStreamsGiveTheirTopRowsOrBrokenData) {
     const QuadrantPicture picture = makeQuadrantPicture(256, 256);
     const QByteArray jpeg = makeJpeg(picture.image);
@@ -466,34 +429,6 @@ TEST_F(IfJpeg, TruncatedStreamsGiveTheirTopRowsOrBrokenData) {
     expectQuadrants(full, picture, 1, 16);
 }
 
-TEST_F(IfJpeg, CorruptBytesAnywhereNeverBreakTheDecoder) {
-    JpegOptions withRestarts;
-    withRestarts.restartInterval = 2;
-    JpegOptions progressive;
-    progressive.progressive = true;
-    const QImage image = makePhotoLikePicture(40, 24);
-    for (const QByteArray& jpeg : {makeJpeg(image, withRestarts), makeJpeg(image, progressive)}) {
-        for (int at = 0; at < jpeg.size(); at += 3) {
-            for (const char value : {'\x00', '\xFF', char(jpeg[at] ^ 0x55)}) {
-                QByteArray corrupt = jpeg;
-                corrupt[at] = value;
-                SCOPED_TRACE(testing::Message() << "byte " << at << " = " << int(uchar(value)));
-                for (const Call call : {Call::Picture, Call::Preview}) {
-                    Dib dib;
-                    const int32_t result = plugin.decode(corrupt, dib, call);
-                    ASSERT_TRUE(result == SPI_SUCCESS || result == SPI_UNKNOWN_FORMAT ||
-                                result == SPI_BROKEN_DATA || result == SPI_NO_MEMORY)
-                        << result;
-                    if (result == SPI_SUCCESS)
-                        ASSERT_EQ(dib.bitsSize(), dib.stride() * size_t(dib.height()));
-                    else
-                        ASSERT_TRUE(dib.isEmpty());
-                }
-            }
-        }
-    }
-}
-
 TEST_F(IfJpeg, HostileHeadersAreRefusedWithoutBigAllocations) {
     const QImage image = makeQuadrantPicture(64, 64).image;
     const QByteArray huge = withFrameSize(makeJpeg(image), 65500, 65500);
@@ -533,42 +468,6 @@ TEST_F(IfJpeg, StreamsWithEndlessScansAreRefused) {
     Dib dib;
     EXPECT_EQ(plugin.decode(repeated, dib), SPI_BROKEN_DATA);
     EXPECT_EQ(plugin.decode(jpeg, dib), SPI_SUCCESS);
-}
-
-struct ProgressLog {
-    std::vector<std::pair<int32_t, int32_t>> calls;
-    int abortAtCall = -1;
-    int32_t lData = 0;
-};
-ProgressLog progressLog;
-
-int32_t recordProgress(int32_t num, int32_t denom, int32_t lData) {
-    progressLog.calls.emplace_back(num, denom);
-    progressLog.lData = lData;
-    return int(progressLog.calls.size()) - 1 == progressLog.abortAtCall ? 1 : 0;
-}
-
-TEST_F(IfJpeg, ReportsProgressPerBandAndStopsWhenAsked) {
-    const QByteArray jpeg = makeJpeg(makePhotoLikePicture(64, 600));
-    progressLog = {};
-    Dib dib;
-    ASSERT_EQ(plugin.decode(jpeg, dib, Call::Picture, recordProgress, 4711), SPI_SUCCESS);
-    EXPECT_EQ(progressLog.lData, 4711);
-    ASSERT_GE(progressLog.calls.size(), 600u / 64);
-    EXPECT_EQ(progressLog.calls.front(), std::pair(0, 600));
-    EXPECT_EQ(progressLog.calls.back(), std::pair(600, 600));
-    for (size_t i = 1; i < progressLog.calls.size(); ++i)
-        EXPECT_GT(progressLog.calls[i].first, progressLog.calls[i - 1].first);
-
-    for (const Call call : {Call::Picture, Call::Preview}) {
-        for (const int abortAt : {0, 2}) {
-            progressLog = {};
-            progressLog.abortAtCall = abortAt;
-            EXPECT_EQ(plugin.decode(jpeg, dib, call, recordProgress, 0), SPI_ABORTED);
-            EXPECT_TRUE(dib.isEmpty());
-            EXPECT_EQ(progressLog.calls.size(), size_t(abortAt) + 1) << "no call after the no";
-        }
-    }
 }
 
 } // namespace

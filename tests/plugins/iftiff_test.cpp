@@ -6,8 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
-#include <QFile>
-#include <QTemporaryDir>
 
 #include <tiffio.h>
 
@@ -20,27 +18,6 @@ namespace {
 
 const SpiPlugin& tiffPlugin() {
     return testedPlugin(QStringLiteral("iftiff.spi"));
-}
-
-QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes) {
-    const QString path = dir.filePath(name);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-        ADD_FAILURE() << "cannot write " << path.toStdString();
-    return path;
-}
-
-TEST(TiffPlugin, DescribesItselfAndHasNoPreview) {
-    const SpiPlugin& plugin = tiffPlugin();
-    EXPECT_EQ(plugin.pluginInfo(0), "00IN");
-    EXPECT_FALSE(plugin.pluginInfo(1).empty());
-    EXPECT_EQ(plugin.pluginInfo(2), "*.TIF;*.TIFF");
-    EXPECT_EQ(plugin.pluginInfo(3), "TIFF");
-    EXPECT_EQ(plugin.pluginInfo(4), "");
-    ASSERT_NE(plugin.getPreview, nullptr);
-    Dib dib;
-    EXPECT_EQ(plugin.decode(makeTiff({colourPattern(4, 4)}), dib, Call::Preview),
-              SPI_NOT_IMPLEMENTED);
 }
 
 TEST(TiffPlugin, RecognisesBothByteOrdersAndBigTiffOnly) {
@@ -266,56 +243,6 @@ TEST(TiffPlugin, AbsurdSampleLayoutIsDescribedButNotDecoded) {
     EXPECT_EQ(tiffPlugin().decode(tiff, dib), SPI_BROKEN_DATA);
 }
 
-TEST(TiffPlugin, PictureMustStartExactlyAtTheOffset) {
-    QTemporaryDir dir;
-    const QImage picture = colourPattern(12, 9);
-    const QByteArray tiff = makeTiff({picture}, {.compression = TiffCompression::Lzw});
-    const QString plain = writeFile(dir, "plain.tif", tiff);
-    const QString wrapped = writeFile(dir, "wrapped.tif", QByteArray(128, 'j') + tiff);
-    const SpiPlugin& plugin = tiffPlugin();
-
-    PictureDescription description;
-    EXPECT_EQ(plugin.describeFile(plain, 0, description), SPI_SUCCESS);
-    EXPECT_EQ(plugin.describeFile(wrapped, 0, description), SPI_UNKNOWN_FORMAT);
-    EXPECT_EQ(plugin.describeFile(wrapped, 128, description), SPI_SUCCESS);
-    EXPECT_EQ(description.info.width, 12);
-    EXPECT_EQ(plugin.describeFile(wrapped, 64, description), SPI_UNKNOWN_FORMAT);
-    EXPECT_EQ(plugin.describeFile(plain, int32_t(tiff.size()) + 1, description),
-              SPI_UNKNOWN_FORMAT);
-
-    Dib dib;
-    EXPECT_EQ(plugin.decodeFile(wrapped, 0, dib), SPI_UNKNOWN_FORMAT);
-    ASSERT_EQ(plugin.decodeFile(wrapped, 128, dib), SPI_SUCCESS);
-    EXPECT_TRUE(showsPicture(dib, picture));
-    ASSERT_EQ(plugin.decodeFile(plain, 0, dib), SPI_SUCCESS);
-    EXPECT_TRUE(showsPicture(dib, picture));
-}
-
-TEST(TiffPlugin, MissingFileIsAReadError) {
-    QTemporaryDir dir;
-    PictureDescription description;
-    Dib dib;
-    EXPECT_EQ(tiffPlugin().describeFile(dir.filePath("absent.tif"), 0, description),
-              SPI_READ_ERROR);
-    EXPECT_EQ(tiffPlugin().decodeFile(dir.filePath("absent.tif"), 0, dib), SPI_READ_ERROR);
-}
-
-TEST(TiffPlugin, RefusesWhatIsNotTiff) {
-    QTemporaryDir dir;
-    const SpiPlugin& plugin = tiffPlugin();
-    for (const QByteArray& bytes :
-         {QByteArray(), QByteArray("II*"), QByteArray("GIF89a\x01\x00\x01\x00"),
-          QByteArray("Not a picture at all, just some text.")}) {
-        SCOPED_TRACE(bytes.toStdString());
-        PictureDescription description;
-        Dib dib;
-        EXPECT_EQ(plugin.describe(bytes, description), SPI_UNKNOWN_FORMAT);
-        EXPECT_EQ(plugin.decode(bytes, dib), SPI_UNKNOWN_FORMAT);
-    }
-    Dib dib;
-    EXPECT_EQ(plugin.decodeFile(writeFile(dir, "empty.tif", {}), 0, dib), SPI_UNKNOWN_FORMAT);
-}
-
 TEST(TiffPlugin, TruncatedFilesAreBroken) {
     // libtiff writes the directory after the pixel data, so cutting the file anywhere past the
     // header loses the directory.
@@ -347,30 +274,6 @@ TEST(TiffPlugin, CorruptCompressedDataIsBroken) {
         tiff[i] = char(0xff); // the deflate stream starts right after the header
     Dib dib;
     EXPECT_EQ(tiffPlugin().decode(tiff, dib), SPI_BROKEN_DATA);
-}
-
-// Every byte of small files of each kind damaged in turn: each answer must be one of the
-// interface's, and a picture that decodes must come with consistent blocks (the loader checks).
-TEST(TiffPlugin, SurvivesEveryDamagedByte) {
-    const std::vector<QByteArray> files = {
-        makeTiff({colourPattern(6, 5)}, {.compression = TiffCompression::Lzw, .rowsPerStrip = 2}),
-        makeTiff({indexedPattern(20, 18, 16)},
-                 {.pixels = TiffPixels::Palette, .paletteBits = 4, .tileSize = 16}),
-        makeTiff({greyPattern(9, 4)}, {.pixels = TiffPixels::Bilevel, .bigEndian = true}),
-    };
-    for (const QByteArray& original : files) {
-        for (qsizetype i = 0; i < original.size(); ++i) {
-            for (const char damage : {char(0xff), char(0x00), char(0x80)}) {
-                QByteArray damaged = original;
-                damaged[i] = char(damaged[i] ^ damage);
-                Dib dib;
-                const int32_t result = tiffPlugin().decode(damaged, dib);
-                EXPECT_TRUE(result == SPI_SUCCESS || result == SPI_UNKNOWN_FORMAT ||
-                            result == SPI_BROKEN_DATA || result == SPI_NO_MEMORY)
-                    << "byte " << i << " gave " << result;
-            }
-        }
-    }
 }
 
 TEST(TiffPlugin, HostileSizesAreRefusedQuickly) {
@@ -412,45 +315,6 @@ TEST(TiffPlugin, HostileSizesAreRefusedQuickly) {
         EXPECT_EQ(tiffPlugin().decode(tiff, dib), c.expected);
         EXPECT_LT(timer.elapsed(), 1000);
     }
-}
-
-struct ProgressLog {
-    std::vector<std::pair<int32_t, int32_t>> calls{};
-    int32_t lData = 0;
-    size_t abortAtCall = SIZE_MAX;
-};
-
-ProgressLog* progressLog = nullptr;
-
-int32_t recordProgress(int32_t done, int32_t total, int32_t lData) {
-    progressLog->calls.emplace_back(done, total);
-    progressLog->lData = lData;
-    return progressLog->calls.size() > progressLog->abortAtCall ? 1 : 0;
-}
-
-TEST(TiffPlugin, ReportsProgressAndStopsWhenAsked) {
-    const std::vector<QByteArray> files = {
-        makeTiff({colourPattern(40, 300)}, {.rowsPerStrip = 8}),
-        makeTiff({indexedPattern(40, 300, 256)}, {.pixels = TiffPixels::Palette}),
-        makeTiff({greyPattern(40, 300)}, {.pixels = TiffPixels::Grey, .tileSize = 32}),
-    };
-    for (const QByteArray& tiff : files) {
-        ProgressLog log;
-        progressLog = &log;
-        Dib dib;
-        ASSERT_EQ(tiffPlugin().decode(tiff, dib, Call::Picture, recordProgress, 77), SPI_SUCCESS);
-        ASSERT_GE(log.calls.size(), 3u);
-        EXPECT_EQ(log.calls.front(), std::make_pair(0, 300));
-        EXPECT_EQ(log.calls.back(), std::make_pair(300, 300));
-        EXPECT_TRUE(std::is_sorted(log.calls.begin(), log.calls.end()));
-        EXPECT_EQ(log.lData, 77);
-
-        ProgressLog stopping{.abortAtCall = 1};
-        progressLog = &stopping;
-        EXPECT_EQ(tiffPlugin().decode(tiff, dib, Call::Picture, recordProgress, 0), SPI_ABORTED);
-        EXPECT_EQ(stopping.calls.size(), 2u);
-    }
-    progressLog = nullptr;
 }
 
 } // namespace
