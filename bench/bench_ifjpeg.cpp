@@ -3,10 +3,11 @@
 // against GetPicture (what the preview saves). Inputs: a generated 4000 × 3000 photo-like JPEG and
 // the three largest photographs of the shared test pictures. Prints the ratios at the end.
 #include "tests/support/jpegmaker.h"
-#include "tests/support/pluginloader.h"
+#include "tests/support/spiloader.h"
 
 #include <benchmark/benchmark.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -15,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,15 +28,9 @@ using namespace testsupport;
 
 namespace {
 
-struct Exports {
-    GetPictureInfoFunc getPictureInfo = nullptr;
-    GetPictureFunc getPicture = nullptr;
-    GetPreviewFunc getPreview = nullptr;
-};
-
 struct Input {
     std::string name;
-    QByteArray path; // native bytes, as the program passes file names
+    QString path;
     QByteArray bytes;
 };
 
@@ -67,10 +63,13 @@ void decodeQuarterDirectly(const QByteArray& jpeg) {
     benchmark::DoNotOptimize(pixels.data());
 }
 
-void decodeThroughPlugin(GetPictureFunc function, const char* buf, int32_t len, uint32_t flag,
+// One decode of the input, from its file or from memory, by GetPicture or GetPreview.
+void decodeThroughPlugin(const SpiPlugin& plugin, const Input& input, bool fromFile, Call call,
                          benchmark::State& state) {
-    DecodedDib dib;
-    if (function(buf, len, flag, dib.infoOut(), dib.bitsOut(), nullptr, 0) != SPI_SUCCESS)
+    Dib dib;
+    const int32_t result = fromFile ? plugin.decodeFile(input.path, 0, dib, call)
+                                    : plugin.decode(input.bytes, dib, call);
+    if (result != SPI_SUCCESS)
         state.SkipWithError("the plug-in refused the picture");
     benchmark::DoNotOptimize(dib.bitsSize());
 }
@@ -81,20 +80,20 @@ QByteArray readAll(const QString& path) {
 }
 
 // The three camera photographs with the most pixels.
-std::vector<Input> largestCameraPhotos(const Exports& api) {
+std::vector<Input> largestCameraPhotos(const SpiPlugin& plugin) {
     QString testdata = qEnvironmentVariable("TAZU_TESTDATA");
     if (testdata.isEmpty())
         testdata = QStringLiteral(TAZU_DEFAULT_TESTDATA);
     const QDir folder(testdata + QStringLiteral("/camera"));
     std::vector<std::pair<int64_t, Input>> photos;
     for (const QString& name : folder.entryList({QStringLiteral("*.jpg")}, QDir::Files)) {
-        Input input{name.toStdString(), QFile::encodeName(folder.filePath(name)), {}};
-        PictureInfo info{};
-        if (api.getPictureInfo(input.path.constData(), 0, SPI_INPUT_FILE, &info) != SPI_SUCCESS)
+        Input input{name.toStdString(), folder.filePath(name), {}};
+        PictureDescription description;
+        if (plugin.describeFile(input.path, 0, description) != SPI_SUCCESS)
             continue;
-        SpiBlockFree(info.hInfo);
-        input.bytes = readAll(folder.filePath(name));
-        photos.emplace_back(int64_t(info.width) * info.height, std::move(input));
+        input.bytes = readAll(input.path);
+        photos.emplace_back(int64_t(description.info.width) * description.info.height,
+                            std::move(input));
     }
     std::sort(photos.begin(), photos.end(),
               [](const auto& a, const auto& b) { return a.first > b.first; });
@@ -127,26 +126,27 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("TAZU_PLUGIN_PATH"))
         qputenv("TAZU_PLUGIN_PATH", TAZU_BIN_DIR);
     benchmark::Initialize(&argc, argv);
+    QCoreApplication app(argc, argv); // the plug-in search starts in the program's folder
 
-    LoadedPlugin plugin(QStringLiteral("ifjpeg.spi"));
-    if (!plugin.isLoaded()) {
-        std::fprintf(stderr, "bench_ifjpeg: %s\n", qPrintable(plugin.errorString()));
+    std::optional<SpiPlugin> loaded;
+    try {
+        loaded.emplace(QStringLiteral("ifjpeg.spi"));
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "bench_ifjpeg: %s\n", error.what());
         return 1;
     }
-    const Exports api{plugin.function<GetPictureInfoFunc>("GetPictureInfo"),
-                      plugin.function<GetPictureFunc>("GetPicture"),
-                      plugin.function<GetPreviewFunc>("GetPreview")};
+    const SpiPlugin& plugin = *loaded;
 
     QTemporaryDir folder;
     JpegOptions options;
     options.quality = 90;
     options.subsampling = Subsampling::S420;
-    Input generated{"generated_4000x3000", QFile::encodeName(folder.filePath("generated.jpg")),
+    Input generated{"generated_4000x3000", folder.filePath("generated.jpg"),
                     makeJpeg(makePhotoLikePicture(4000, 3000), options)};
-    if (!writeFile(folder.filePath("generated.jpg"), generated.bytes))
+    if (!writeFile(generated.path, generated.bytes))
         return 1;
     std::vector<Input> inputs{generated};
-    for (Input& photo : largestCameraPhotos(api))
+    for (Input& photo : largestCameraPhotos(plugin))
         inputs.push_back(std::move(photo));
 
     for (const Input& input : inputs) {
@@ -160,25 +160,21 @@ int main(int argc, char** argv) {
                                     })
                 ->ReportAggregatesOnly(true);
         };
-        const int32_t size = int32_t(input.bytes.size());
         add("DirectQuarter", [&input](benchmark::State& state) {
             for (auto _ : state)
                 decodeQuarterDirectly(input.bytes);
         });
-        add("GetPreviewMemory", [&input, &api, size](benchmark::State& state) {
+        add("GetPreviewMemory", [&input, &plugin](benchmark::State& state) {
             for (auto _ : state)
-                decodeThroughPlugin(api.getPreview, input.bytes.constData(), size, SPI_INPUT_MEMORY,
-                                    state);
+                decodeThroughPlugin(plugin, input, false, Call::Preview, state);
         });
-        add("GetPreviewFile", [&input, &api](benchmark::State& state) {
+        add("GetPreviewFile", [&input, &plugin](benchmark::State& state) {
             for (auto _ : state)
-                decodeThroughPlugin(api.getPreview, input.path.constData(), 0, SPI_INPUT_FILE,
-                                    state);
+                decodeThroughPlugin(plugin, input, true, Call::Preview, state);
         });
-        add("GetPictureFile", [&input, &api](benchmark::State& state) {
+        add("GetPictureFile", [&input, &plugin](benchmark::State& state) {
             for (auto _ : state)
-                decodeThroughPlugin(api.getPicture, input.path.constData(), 0, SPI_INPUT_FILE,
-                                    state);
+                decodeThroughPlugin(plugin, input, true, Call::Picture, state);
         });
     }
 

@@ -2,5 +2,5 @@
 #include "tests/fuzz/plugin_fuzzing.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    return fuzzing::fuzzOneInput(data, size);
+    return fuzzing::fuzzDecoderPlugin(data, size);
 }

@@ -1,5 +1,5 @@
-// Fuzz target for ifjpeg.spi.
-#include "tests/fuzz/fuzz_plugin.h"
+// Fuzz target for ifjpeg.spi: any bytes, as a picture in memory, through its exports.
+#include "tests/fuzz/plugin_fuzzing.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return fuzzing::fuzzDecoderPlugin(data, size);

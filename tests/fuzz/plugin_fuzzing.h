@@ -1,7 +1,8 @@
-// The body of the TIFF and GIF fuzz targets: the fuzzer's bytes, as a picture in memory, go
-// through IsSupported, GetPictureInfo and GetPicture of the plug-in linked in, and whatever
-// comes back is checked and freed. A result outside the interface, a block smaller than its
-// header says, or an answer that contradicts GetPictureInfo stops the run.
+// The body of every decoder plug-in's fuzz target: the fuzzer's bytes, as a picture in memory,
+// go through IsSupported, GetPictureInfo, GetPicture and GetPreview of the plug-in linked in, and
+// whatever comes back is checked and freed. A result outside the interface, a block smaller than
+// its header says, a block handed back by a failed call, or a picture that contradicts
+// GetPictureInfo stops the run.
 #pragma once
 
 #include "plugins/spi.h"
@@ -16,17 +17,26 @@ int32_t IsSupported(const char* filename, const void* head);
 int32_t GetPictureInfo(const char* buf, int32_t len, uint32_t flag, PictureInfo* info);
 int32_t GetPicture(const char* buf, int32_t len, uint32_t flag, SpiHandle* pHBInfo, SpiHandle* pHBm,
                    SpiProgressCallback progress, int32_t lData);
+int32_t GetPreview(const char* buf, int32_t len, uint32_t flag, SpiHandle* pHBInfo, SpiHandle* pHBm,
+                   SpiProgressCallback progress, int32_t lData);
 }
 
 namespace fuzzing {
 
-// Decoding a picture needs up to twice its pixel count in memory or more; beyond this the
-// fuzzer's 2 GB limit would be hit by pictures the interface allows. Such pictures are left to
-// the unit tests, except those too large for the interface, which must be refused.
-constexpr uint64_t kLargestDecodedPixels = uint64_t(1) << 26;
+// Decoding costs time in proportion to the picture, and a hostile header claims any size for
+// free. Pictures above kFullyDecodedPixels are decoded only up to the first progress call (which
+// the plug-ins make before the first band of rows): far enough for the size checks and the
+// allocations, without the time for rows of nothing. Pictures above kDecodedPixels are only
+// described: their output blocks alone, hundreds of megabytes, cost the sanitizers a tenth of a
+// second to poison and unpoison, and decoding them needs more than the fuzzer's 2 GB. The unit
+// tests cover such pictures; only those too large for the interface are still handed to
+// GetPicture here, which must refuse them before it allocates anything.
+constexpr int64_t kFullyDecodedPixels = int64_t(1) << 20;
+constexpr int64_t kDecodedPixels = int64_t(64) << 20;
 
-inline void require(bool condition) {
-    if (!condition)
+// A broken promise of the interface is a crash, so that the fuzzer keeps the input.
+inline void require(bool promiseKept) {
+    if (!promiseKept)
         __builtin_trap();
 }
 
@@ -35,13 +45,17 @@ inline bool isInterfaceResult(int32_t result) {
            result == SPI_BROKEN_DATA || result == SPI_NO_MEMORY;
 }
 
-// The progress callback stops the decode at the call the last input byte names (0: never).
-inline int32_t callsBeforeAbort = 0;
-
-inline int32_t abortingProgress(int32_t, int32_t, int32_t) {
-    return --callsBeforeAbort == 0 ? 1 : 0;
+inline int64_t dibStride(int64_t width, int64_t bitCount) {
+    return (width * bitCount + 31) / 32 * 4;
 }
 
+// The progress callback answers "stop" at call number lData (never for -1).
+inline int32_t progressCalls = 0;
+inline int32_t stopAtCall(int32_t /*nNum*/, int32_t /*nDenom*/, int32_t lData) {
+    return progressCalls++ == lData ? 1 : 0;
+}
+
+// Checks what a successful GetPictureInfo reported, and frees its text.
 inline void checkInfo(const PictureInfo& info) {
     const SpiHandle text = info.hInfo;
     require(text != nullptr && info.width > 0 && info.height > 0);
@@ -51,64 +65,84 @@ inline void checkInfo(const PictureInfo& info) {
     SpiBlockFree(text);
 }
 
-inline void checkDib(SpiHandle infoBlock, SpiHandle pixelBlock, const PictureInfo* info) {
-    const auto* header = static_cast<const SpiBitmapInfoHeader*>(SpiBlockLock(infoBlock));
-    require(header != nullptr && SpiBlockLock(pixelBlock) != nullptr);
-    require(SpiBlockSize(infoBlock) >= sizeof(SpiBitmapInfoHeader) && header->biSize == 40);
+// Checks the two blocks of a successful decode; described is what GetPictureInfo said, which
+// GetPicture must agree with (GetPreview scales it down).
+inline void checkDib(SpiHandle info, SpiHandle bits, const PictureInfo* described) {
+    const auto* header = static_cast<const SpiBitmapInfoHeader*>(SpiBlockLock(info));
+    require(header != nullptr && SpiBlockLock(bits) != nullptr);
+    require(SpiBlockSize(info) >= sizeof(SpiBitmapInfoHeader) &&
+            header->biSize == sizeof(SpiBitmapInfoHeader));
     require(header->biWidth > 0 && header->biHeight > 0 && header->biPlanes == 1);
     require(header->biBitCount == 8 || header->biBitCount == 24);
     require(header->biClrUsed <= (header->biBitCount == 8 ? 256u : 0u));
-    require(SpiBlockSize(infoBlock) >= 40 + size_t(header->biClrUsed) * sizeof(SpiRgbQuad));
-    const uint64_t stride = ((uint64_t(header->biWidth) * header->biBitCount + 31) / 32) * 4;
-    require(header->biSizeImage == stride * uint64_t(header->biHeight));
-    require(SpiBlockSize(pixelBlock) >= header->biSizeImage);
-    if (info)
-        require(header->biWidth == info->width && header->biHeight == info->height);
-    SpiBlockFree(infoBlock);
-    SpiBlockFree(pixelBlock);
+    require(SpiBlockSize(info) >=
+            sizeof(SpiBitmapInfoHeader) + size_t(header->biClrUsed) * sizeof(SpiRgbQuad));
+    const uint64_t pixelBytes =
+        uint64_t(dibStride(header->biWidth, header->biBitCount)) * uint64_t(header->biHeight);
+    require(header->biSizeImage == pixelBytes && SpiBlockSize(bits) == pixelBytes);
+    if (described)
+        require(header->biWidth == described->width && header->biHeight == described->height);
+    SpiBlockUnlock(info);
+    SpiBlockUnlock(bits);
 }
 
-inline int fuzzOneInput(const uint8_t* data, size_t size) {
+// One call of GetPicture or GetPreview, checked; its result.
+inline int32_t decodeChecked(GetPictureFunc decode, const char* bytes, int32_t length,
+                             int32_t stopAt, bool described, const PictureInfo& info) {
+    SpiHandle infoBlock = nullptr;
+    SpiHandle pixelBlock = nullptr;
+    progressCalls = 0;
+    const int32_t result =
+        decode(bytes, length, SPI_INPUT_MEMORY, &infoBlock, &pixelBlock, stopAtCall, stopAt);
+    const bool isPreview = decode == &GetPreview;
+    require(isInterfaceResult(result) || (isPreview && result == SPI_NOT_IMPLEMENTED));
+    if (result == SPI_SUCCESS) {
+        require(described); // what cannot be described cannot be decoded
+        checkDib(infoBlock, pixelBlock, isPreview ? nullptr : &info);
+    } else {
+        require(infoBlock == nullptr && pixelBlock == nullptr); // a failure hands nothing back
+    }
+    SpiBlockFree(infoBlock);
+    SpiBlockFree(pixelBlock);
+    return result;
+}
+
+inline int fuzzDecoderPlugin(const uint8_t* data, size_t size) {
     if (size > size_t(INT32_MAX))
         return 0;
+    const auto* bytes = reinterpret_cast<const char*>(data);
+    const auto length = int32_t(size);
+
     uint8_t head[SPI_IS_SUPPORTED_HEAD_SIZE] = {};
     std::memcpy(head, data, std::min(size, sizeof head));
     IsSupported("fuzz", head);
 
-    const auto* bytes = reinterpret_cast<const char*>(data);
-    const auto length = int32_t(size);
     PictureInfo info{};
     const int32_t infoResult = GetPictureInfo(bytes, length, SPI_INPUT_MEMORY, &info);
     require(isInterfaceResult(infoResult) && infoResult != SPI_ABORTED);
-    const PictureInfo described = info;
-    // Even at 8 bits per pixel the DIB would not fit in signed 32 bits.
-    const bool beyondInterface =
-        infoResult == SPI_SUCCESS &&
-        ((uint64_t(described.width) * 8 + 31) / 32) * 4 * uint64_t(described.height) >
-            uint64_t(INT32_MAX);
-    if (infoResult == SPI_SUCCESS) {
+    const bool described = infoResult == SPI_SUCCESS;
+    if (described)
         checkInfo(info);
-        const uint64_t pixels = uint64_t(described.width) * uint64_t(described.height);
-        if (pixels > kLargestDecodedPixels && !beyondInterface)
-            return 0;
-    } else {
+    else
         require(SpiHandle(info.hInfo) == nullptr);
-    }
+    const int64_t pixels = described ? int64_t(info.width) * info.height : 0;
 
-    callsBeforeAbort = size ? data[size - 1] % 4 : 0;
-    SpiHandle infoBlock = nullptr;
-    SpiHandle pixelBlock = nullptr;
-    const int32_t result = GetPicture(bytes, length, SPI_INPUT_MEMORY, &infoBlock, &pixelBlock,
-                                      callsBeforeAbort ? abortingProgress : nullptr, 0);
-    require(isInterfaceResult(result));
-    if (result == SPI_SUCCESS) {
-        // Both calls read the same first page or image: they must agree.
-        require(infoResult == SPI_SUCCESS);
-        checkDib(infoBlock, pixelBlock, &described);
-    } else {
-        require(infoBlock == nullptr && pixelBlock == nullptr);
-        require(!beyondInterface || result == SPI_NO_MEMORY);
+    // For one input in eight the last byte chooses a call at which to stop, so that the abort
+    // path is fuzzed too.
+    int32_t stopAt = size && (data[size - 1] & 7) == 7 ? data[size - 1] >> 3 : -1;
+    if (pixels > kFullyDecodedPixels)
+        stopAt = 0;
+
+    // Even at 8 bits per pixel the DIB would not fit in signed 32 bits.
+    if (described && dibStride(info.width, 8) * info.height > INT32_MAX) {
+        require(decodeChecked(&GetPicture, bytes, length, stopAt, described, info) ==
+                SPI_NO_MEMORY);
+        return 0;
     }
+    if (pixels > kDecodedPixels)
+        return 0;
+    for (GetPictureFunc decode : {&GetPicture, &GetPreview})
+        decodeChecked(decode, bytes, length, stopAt, described, info);
     return 0;
 }
 

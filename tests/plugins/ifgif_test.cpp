@@ -1,13 +1,11 @@
 // ifgif.spi through its exports, loaded as the program loads it, on GIF files of known content.
 #include "tests/support/gifmaker.h"
-#include "tests/support/spiloader.h"
+#include "tests/support/spitesting.h"
 #include "tests/support/testpatterns.h"
 
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
-#include <QFile>
-#include <QTemporaryDir>
 
 #include <vector>
 
@@ -16,8 +14,7 @@ using namespace testsupport;
 namespace {
 
 const SpiPlugin& gifPlugin() {
-    static const SpiPlugin plugin(QStringLiteral("ifgif.spi"));
-    return plugin;
+    return testedPlugin(QStringLiteral("ifgif.spi"));
 }
 
 QByteArray gifOf(const QImage& image, const GifOptions& options = {}) {
@@ -27,22 +24,6 @@ QByteArray gifOf(const QImage& image, const GifOptions& options = {}) {
 void setU16(QByteArray& bytes, qsizetype at, uint16_t value) {
     bytes[at] = char(value & 0xff);
     bytes[at + 1] = char(value >> 8);
-}
-
-TEST(GifPlugin, DescribesItselfAndHasNoPreview) {
-    const SpiPlugin& plugin = gifPlugin();
-    EXPECT_EQ(plugin.pluginInfo(0), "00IN");
-    EXPECT_FALSE(plugin.pluginInfo(1).empty());
-    EXPECT_EQ(plugin.pluginInfo(2), "*.GIF");
-    EXPECT_EQ(plugin.pluginInfo(3), "GIF");
-    EXPECT_EQ(plugin.pluginInfo(4), "");
-    ASSERT_NE(plugin.getPreview, nullptr);
-    const QByteArray gif = gifOf(indexedPattern(4, 4, 4));
-    SpiHandle info = nullptr;
-    SpiHandle pixels = nullptr;
-    EXPECT_EQ(plugin.getPreview(gif.constData(), int32_t(gif.size()), SPI_INPUT_MEMORY, &info,
-                                &pixels, nullptr, 0),
-              SPI_NOT_IMPLEMENTED);
 }
 
 TEST(GifPlugin, RecognisesBothVersionsOnly) {
@@ -65,10 +46,10 @@ TEST_P(GifPalettes, KeepIndicesAndColourTable) {
                                    {.gif89 = gif89, .globalPalette = !local});
     Dib dib;
     ASSERT_EQ(gifPlugin().decode(gif, dib), SPI_SUCCESS);
-    EXPECT_EQ(dib.header.biSize, 40u);
+    EXPECT_EQ(dib.header().biSize, 40u);
     EXPECT_EQ(dib.bitCount(), 8);
-    EXPECT_EQ(dib.header.biSizeImage, 24u * 17);
-    EXPECT_EQ(dib.palette.size(), 256u);
+    EXPECT_EQ(dib.header().biSizeImage, 24u * 17);
+    EXPECT_EQ(dib.palette().size(), 256u);
     EXPECT_TRUE(holdsIndices(dib, picture));
     EXPECT_TRUE(showsPicture(dib, picture));
 }
@@ -150,11 +131,8 @@ TEST(GifPlugin, TransparentIndexStaysAndShowsWhite) {
     Dib dib;
     ASSERT_EQ(gifPlugin().decode(gif, dib), SPI_SUCCESS);
     EXPECT_TRUE(holdsIndices(dib, picture));
-    const SpiRgbQuad& transparent = dib.palette.at(5);
-    EXPECT_EQ(qRgb(transparent.rgbRed, transparent.rgbGreen, transparent.rgbBlue),
-              qRgb(255, 255, 255));
-    const SpiRgbQuad& opaque = dib.palette.at(4);
-    EXPECT_EQ(qRgb(opaque.rgbRed, opaque.rgbGreen, opaque.rgbBlue), picture.color(4));
+    EXPECT_EQ(dib.paletteColour(5), qRgb(255, 255, 255));
+    EXPECT_EQ(dib.paletteColour(4), picture.color(4));
 }
 
 TEST(GifPlugin, ReportsScreenAspectDepthAndComment) {
@@ -182,41 +160,6 @@ TEST(GifPlugin, ReportsScreenAspectDepthAndComment) {
     }
 }
 
-TEST(GifPlugin, PictureMustStartExactlyAtTheOffset) {
-    QTemporaryDir dir;
-    const QImage picture = indexedPattern(12, 9, 32);
-    const QByteArray gif = gifOf(picture);
-    const QString path = dir.filePath("wrapped.gif");
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(QByteArray(128, 'j') + gif);
-    file.close();
-    const SpiPlugin& plugin = gifPlugin();
-
-    PictureDescription description;
-    EXPECT_EQ(plugin.describeFile(path, 0, description), SPI_UNKNOWN_FORMAT);
-    EXPECT_EQ(plugin.describeFile(path, 128, description), SPI_SUCCESS);
-    EXPECT_EQ(description.info.width, 12);
-    Dib dib;
-    EXPECT_EQ(plugin.decodeFile(path, 0, dib), SPI_UNKNOWN_FORMAT);
-    EXPECT_EQ(plugin.decodeFile(path, 129, dib), SPI_UNKNOWN_FORMAT);
-    ASSERT_EQ(plugin.decodeFile(path, 128, dib), SPI_SUCCESS);
-    EXPECT_TRUE(holdsIndices(dib, picture));
-    EXPECT_EQ(plugin.decodeFile(dir.filePath("absent.gif"), 0, dib), SPI_READ_ERROR);
-    EXPECT_EQ(plugin.describeFile(dir.filePath("absent.gif"), 0, description), SPI_READ_ERROR);
-}
-
-TEST(GifPlugin, RefusesWhatIsNotGif) {
-    for (const QByteArray& bytes : {QByteArray(), QByteArray("GIF8"), QByteArray("GIF88a\0\0", 8),
-                                    QByteArray("Not a picture at all, just some text.")}) {
-        SCOPED_TRACE(bytes.toStdString());
-        PictureDescription description;
-        Dib dib;
-        EXPECT_EQ(gifPlugin().describe(bytes, description), SPI_UNKNOWN_FORMAT);
-        EXPECT_EQ(gifPlugin().decode(bytes, dib), SPI_UNKNOWN_FORMAT);
-    }
-}
-
 TEST(GifPlugin, TruncatedFilesAreBroken) {
     // Layout: 13-byte header and screen, 48-byte global table, 10-byte image descriptor at 61,
     // then the image data; the trailer alone is not needed.
@@ -230,31 +173,6 @@ TEST(GifPlugin, TruncatedFilesAreBroken) {
     }
     Dib dib;
     EXPECT_EQ(gifPlugin().decode(gif.left(gif.size() - 1), dib), SPI_SUCCESS);
-}
-
-TEST(GifPlugin, SurvivesEveryDamagedByte) {
-    const std::vector<QByteArray> files = {
-        gifOf(indexedPattern(7, 9, 16), {.interlaced = true, .comment = "c"}),
-        makeGif({GifFrame{.image = indexedPattern(5, 4, 4),
-                          .left = 2,
-                          .localPalette = true,
-                          .transparentIndex = 1},
-                 GifFrame{.image = indexedPattern(3, 3, 4)}},
-                {.screenWidth = 8, .screenHeight = 6, .backgroundIndex = 2}),
-    };
-    for (const QByteArray& original : files) {
-        for (qsizetype i = 0; i < original.size(); ++i) {
-            for (const char damage : {char(0xff), char(0x00), char(0x80)}) {
-                QByteArray damaged = original;
-                damaged[i] = char(damaged[i] ^ damage);
-                Dib dib;
-                const int32_t result = gifPlugin().decode(damaged, dib);
-                EXPECT_TRUE(result == SPI_SUCCESS || result == SPI_UNKNOWN_FORMAT ||
-                            result == SPI_BROKEN_DATA || result == SPI_NO_MEMORY)
-                    << "byte " << i << " gave " << result;
-            }
-        }
-    }
 }
 
 TEST(GifPlugin, HostileSizesAreRefusedQuickly) {
@@ -280,42 +198,6 @@ TEST(GifPlugin, HostileSizesAreRefusedQuickly) {
         EXPECT_EQ(gifPlugin().decode(gif, dib), c.expected);
         EXPECT_LT(timer.elapsed(), 1000);
     }
-}
-
-struct ProgressLog {
-    std::vector<std::pair<int32_t, int32_t>> calls{};
-    int32_t lData = 0;
-    size_t abortAtCall = SIZE_MAX;
-};
-
-ProgressLog* progressLog = nullptr;
-
-int32_t recordProgress(int32_t done, int32_t total, int32_t lData) {
-    progressLog->calls.emplace_back(done, total);
-    progressLog->lData = lData;
-    return progressLog->calls.size() > progressLog->abortAtCall ? 1 : 0;
-}
-
-TEST(GifPlugin, ReportsProgressAndStopsWhenAsked) {
-    for (const bool interlaced : {false, true}) {
-        const QByteArray gif = gifOf(indexedPattern(40, 200, 256), {.interlaced = interlaced});
-        ProgressLog log;
-        progressLog = &log;
-        Dib dib;
-        ASSERT_EQ(gifPlugin().decode(gif, dib, recordProgress, 5), SPI_SUCCESS);
-        ASSERT_GE(log.calls.size(), 3u);
-        EXPECT_EQ(log.calls.front(), std::make_pair(0, 200));
-        EXPECT_EQ(log.calls.back(), std::make_pair(200, 200));
-        EXPECT_TRUE(std::is_sorted(log.calls.begin(), log.calls.end()));
-        EXPECT_EQ(log.lData, 5);
-
-        ProgressLog stopping;
-        stopping.abortAtCall = 1;
-        progressLog = &stopping;
-        EXPECT_EQ(gifPlugin().decode(gif, dib, recordProgress, 0), SPI_ABORTED);
-        EXPECT_EQ(stopping.calls.size(), 2u);
-    }
-    progressLog = nullptr;
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 // ifjpeg.spi as the program uses it: loaded from the build folder, called through its exports.
 #include "tests/support/jpegmaker.h"
-#include "tests/support/pluginloader.h"
+#include "tests/support/spitesting.h"
 #include "tests/support/testdata.h"
 
 #include <gtest/gtest.h>
@@ -22,69 +22,6 @@ using namespace testsupport;
 
 namespace {
 
-struct Exports {
-    GetPluginInfoFunc getPluginInfo = nullptr;
-    IsSupportedFunc isSupported = nullptr;
-    GetPictureInfoFunc getPictureInfo = nullptr;
-    GetPictureFunc getPicture = nullptr;
-    GetPreviewFunc getPreview = nullptr;
-};
-
-LoadedPlugin& plugin() {
-    static LoadedPlugin loaded(QStringLiteral("ifjpeg.spi"));
-    return loaded;
-}
-
-const Exports& api() {
-    static const Exports exports{
-        plugin().function<GetPluginInfoFunc>("GetPluginInfo"),
-        plugin().function<IsSupportedFunc>("IsSupported"),
-        plugin().function<GetPictureInfoFunc>("GetPictureInfo"),
-        plugin().function<GetPictureFunc>("GetPicture"),
-        plugin().function<GetPreviewFunc>("GetPreview"),
-    };
-    return exports;
-}
-
-enum class Call { Picture, Preview };
-
-int32_t decode(const QByteArray& bytes, DecodedDib& dib, Call call = Call::Picture,
-               SpiProgressCallback progress = nullptr, int32_t lData = 0) {
-    const GetPictureFunc function = call == Call::Picture ? api().getPicture : api().getPreview;
-    return function(bytes.constData(), int32_t(bytes.size()), SPI_INPUT_MEMORY, dib.infoOut(),
-                    dib.bitsOut(), progress, lData);
-}
-
-int32_t decodeFile(const QString& path, int32_t offset, DecodedDib& dib,
-                   Call call = Call::Picture) {
-    const GetPictureFunc function = call == Call::Picture ? api().getPicture : api().getPreview;
-    return function(QFile::encodeName(path).constData(), offset, SPI_INPUT_FILE, dib.infoOut(),
-                    dib.bitsOut(), nullptr, 0);
-}
-
-struct Info {
-    int32_t result = -1;
-    PictureInfo info{};
-    std::string text;
-};
-
-Info infoOf(const char* buf, int32_t len, uint32_t flag) {
-    Info answer;
-    answer.result = api().getPictureInfo(buf, len, flag, &answer.info);
-    if (answer.info.hInfo) {
-        answer.text = static_cast<const char*>(SpiBlockLock(answer.info.hInfo));
-        SpiBlockFree(answer.info.hInfo);
-        answer.info.hInfo = nullptr;
-    }
-    return answer;
-}
-Info infoOf(const QByteArray& bytes) {
-    return infoOf(bytes.constData(), int32_t(bytes.size()), SPI_INPUT_MEMORY);
-}
-Info infoOfFile(const QString& path, int32_t offset) {
-    return infoOf(QFile::encodeName(path).constData(), offset, SPI_INPUT_FILE);
-}
-
 int channelDistance(QRgb a, QRgb b) {
     return std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
                      std::abs(qBlue(a) - qBlue(b))});
@@ -95,13 +32,12 @@ int channelDistance(QRgb a, QRgb b) {
         << "got #" << std::hex << (actual & 0xFFFFFF) << ", expected #" << (expected & 0xFFFFFF)
 
 // Checks that each quadrant's centre has its colour, at scale 1 or 1/4.
-void expectQuadrants(const DecodedDib& dib, const QuadrantPicture& picture, int scale,
-                     int tolerance) {
+void expectQuadrants(const Dib& dib, const QuadrantPicture& picture, int scale, int tolerance) {
     const int xs[2] = {picture.splitX / 2, (picture.splitX + picture.image.width()) / 2};
     const int ys[2] = {picture.splitY / 2, (picture.splitY + picture.image.height()) / 2};
     for (int quadrant = 0; quadrant < 4; ++quadrant) {
         SCOPED_TRACE(quadrant);
-        EXPECT_COLOUR_NEAR(dib.pixel(xs[quadrant % 2] / scale, ys[quadrant / 2] / scale),
+        EXPECT_COLOUR_NEAR(dib.colour(xs[quadrant % 2] / scale, ys[quadrant / 2] / scale),
                            picture.colours[quadrant], tolerance);
     }
 }
@@ -191,36 +127,17 @@ long peakMemoryGrowthMb(const std::function<void()>& work) {
 
 class IfJpeg : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(plugin().isLoaded()) << plugin().errorString().toStdString();
-        ASSERT_TRUE(api().getPluginInfo && api().isSupported && api().getPictureInfo &&
-                    api().getPicture && api().getPreview);
-    }
+    void SetUp() override { ASSERT_NE(plugin.getPreview, nullptr); }
+
+    const SpiPlugin& plugin = testedPlugin(QStringLiteral("ifjpeg.spi"));
 };
 
-TEST_F(IfJpeg, AnswersPluginInfoAndRecognisesJpegHeads) {
-    char text[256];
-    EXPECT_EQ(api().getPluginInfo(0, text, sizeof text), 4);
-    EXPECT_STREQ(text, "00IN");
-    EXPECT_GT(api().getPluginInfo(1, text, sizeof text), 0);
-    EXPECT_NE(std::string(text).find("ifjpeg.spi"), std::string::npos);
-    EXPECT_EQ(api().getPluginInfo(2, text, sizeof text), 24);
-    EXPECT_STREQ(text, "*.JPG;*.JPE;*.JPEG;*.J6I");
-    EXPECT_EQ(api().getPluginInfo(3, text, sizeof text), 4);
-    EXPECT_STREQ(text, "JPEG");
-    EXPECT_EQ(api().getPluginInfo(4, text, sizeof text), 0);
-    EXPECT_EQ(api().getPluginInfo(-1, text, sizeof text), 0);
-    EXPECT_EQ(api().getPluginInfo(2, text, 4), 3) << "cut to the buffer, NUL included";
-    EXPECT_STREQ(text, "*.J");
-
-    QByteArray head = makeJpeg(makeGreyRamp(32, 8)).left(SPI_IS_SUPPORTED_HEAD_SIZE);
-    head.resize(SPI_IS_SUPPORTED_HEAD_SIZE, '\0');
-    EXPECT_NE(api().isSupported("a.jpg", head.constData()), 0);
-    QByteArray j6iHead = makeJ6i().left(SPI_IS_SUPPORTED_HEAD_SIZE);
-    EXPECT_EQ(api().isSupported("a.j6i", j6iHead.constData()), 0);
+TEST_F(IfJpeg, RecognisesJpegStreamsOnly) {
+    const QByteArray jpeg = makeJpeg(makeGreyRamp(32, 8));
+    EXPECT_TRUE(plugin.supports(jpeg));
+    EXPECT_FALSE(plugin.supports(makeJ6i()));
     const QByteArray png("\x89PNG\r\n\x1a\n", 8);
-    head.replace(0, png.size(), png);
-    EXPECT_EQ(api().isSupported("a.jpg", head.constData()), 0);
+    EXPECT_FALSE(plugin.supports(png + jpeg.mid(png.size())));
 }
 
 TEST_F(IfJpeg, CameraPhotosDecodeAtTheirFrameSizeInBothSizes) {
@@ -234,19 +151,19 @@ TEST_F(IfJpeg, CameraPhotosDecodeAtTheirFrameSizeInBothSizes) {
         const QSize frame = frameSize(readAll(path));
         ASSERT_TRUE(frame.isValid());
 
-        const Info info = infoOfFile(path, 0);
-        ASSERT_EQ(info.result, SPI_SUCCESS);
-        EXPECT_EQ(QSize(info.info.width, info.info.height), frame);
-        EXPECT_EQ(info.info.colorDepth, 24);
+        PictureDescription description;
+        ASSERT_EQ(plugin.describeFile(path, 0, description), SPI_SUCCESS);
+        EXPECT_EQ(QSize(description.info.width, description.info.height), frame);
+        EXPECT_EQ(description.info.colorDepth, 24);
 
-        DecodedDib full;
-        ASSERT_EQ(decodeFile(path, 0, full), SPI_SUCCESS);
+        Dib full;
+        ASSERT_EQ(plugin.decodeFile(path, 0, full), SPI_SUCCESS);
         EXPECT_EQ(QSize(full.width(), full.height()), frame);
         EXPECT_EQ(full.header().biBitCount, 24);
         EXPECT_EQ(full.bitsSize(), full.stride() * size_t(frame.height()));
 
-        DecodedDib preview;
-        ASSERT_EQ(decodeFile(path, 0, preview, Call::Preview), SPI_SUCCESS);
+        Dib preview;
+        ASSERT_EQ(plugin.decodeFile(path, 0, preview, Call::Preview), SPI_SUCCESS);
         const QSize quarter((frame.width() + 3) / 4, (frame.height() + 3) / 4);
         EXPECT_EQ(QSize(preview.width(), preview.height()), quarter);
         EXPECT_EQ(preview.bitsSize(), preview.stride() * size_t(quarter.height()));
@@ -264,9 +181,9 @@ TEST_F(IfJpeg, CameraPhotosDecodeAtTheirFrameSizeInBothSizes) {
                 int count = 0;
                 for (int y = 4 * py; y < std::min(4 * py + 4, frame.height()); ++y)
                     for (int x = 4 * px; x < std::min(4 * px + 4, frame.width()); ++x, ++count)
-                        average += qGray(full.pixel(x, y));
+                        average += qGray(full.colour(x, y));
                 average /= count;
-                difference += std::abs(average - qGray(preview.pixel(px, py)));
+                difference += std::abs(average - qGray(preview.colour(px, py)));
             }
         }
         EXPECT_LT(difference / (grid * grid), 8.0);
@@ -285,8 +202,8 @@ TEST_P(IfJpegCoding, DecodesKnownColoursBottomUpInBgrOrder) {
     const QuadrantPicture picture = makeQuadrantPicture(97, 61);
     const QByteArray jpeg = makeJpeg(picture.image, options);
 
-    DecodedDib full;
-    ASSERT_EQ(decode(jpeg, full), SPI_SUCCESS);
+    Dib full;
+    ASSERT_EQ(plugin.decode(jpeg, full), SPI_SUCCESS);
     EXPECT_EQ(full.header().biSize, 40u);
     EXPECT_EQ(full.width(), 97);
     EXPECT_EQ(full.height(), 61) << "positive: bottom-up rows";
@@ -296,8 +213,8 @@ TEST_P(IfJpegCoding, DecodesKnownColoursBottomUpInBgrOrder) {
     EXPECT_EQ(full.header().biSizeImage, 292u * 61);
     expectQuadrants(full, picture, 1, 6);
 
-    DecodedDib preview;
-    ASSERT_EQ(decode(jpeg, preview, Call::Preview), SPI_SUCCESS);
+    Dib preview;
+    ASSERT_EQ(plugin.decode(jpeg, preview, Call::Preview), SPI_SUCCESS);
     EXPECT_EQ(preview.width(), 25);
     EXPECT_EQ(preview.height(), 16);
     EXPECT_EQ(preview.bitsSize(), 76u * 16);
@@ -324,8 +241,8 @@ TEST_F(IfJpeg, DecodesArithmeticCoding) {
         JpegOptions options;
         options.arithmetic = true;
         options.progressive = progressive;
-        DecodedDib dib;
-        ASSERT_EQ(decode(makeJpeg(picture.image, options), dib), SPI_SUCCESS);
+        Dib dib;
+        ASSERT_EQ(plugin.decode(makeJpeg(picture.image, options), dib), SPI_SUCCESS);
         expectQuadrants(dib, picture, 1, 6);
     }
 }
@@ -335,28 +252,27 @@ TEST_F(IfJpeg, GreyscaleGivesEightBitsWithAGreyColourTable) {
     options.colour = JpegColour::Greyscale;
     options.quality = 95;
     const QByteArray jpeg = makeJpeg(makeGreyRamp(201, 16), options);
-    EXPECT_EQ(infoOf(jpeg).info.colorDepth, 8);
+    PictureDescription description;
+    ASSERT_EQ(plugin.describe(jpeg, description), SPI_SUCCESS);
+    EXPECT_EQ(description.info.colorDepth, 8);
 
-    DecodedDib full;
-    ASSERT_EQ(decode(jpeg, full), SPI_SUCCESS);
+    Dib full;
+    ASSERT_EQ(plugin.decode(jpeg, full), SPI_SUCCESS);
     EXPECT_EQ(full.header().biBitCount, 8);
     EXPECT_EQ(full.header().biClrUsed, 256u);
     ASSERT_EQ(full.infoSize(), sizeof(SpiBitmapInfoHeader) + 256 * sizeof(SpiRgbQuad));
-    for (int level = 0; level < 256; ++level) {
-        const SpiRgbQuad& entry = full.palette()[level];
-        ASSERT_TRUE(entry.rgbRed == level && entry.rgbGreen == level && entry.rgbBlue == level)
-            << level;
-    }
+    for (int level = 0; level < 256; ++level)
+        ASSERT_EQ(full.paletteColour(level), qRgb(level, level, level)) << level;
     EXPECT_EQ(full.bitsSize(), 204u * 16);
     for (int x = 4; x < 197; x += 16)
-        EXPECT_NEAR(full.row(8)[x], x * 255 / 200, 4) << x;
+        EXPECT_NEAR(full.index(x, 8), x * 255 / 200, 4) << x;
 
-    DecodedDib preview;
-    ASSERT_EQ(decode(jpeg, preview, Call::Preview), SPI_SUCCESS);
+    Dib preview;
+    ASSERT_EQ(plugin.decode(jpeg, preview, Call::Preview), SPI_SUCCESS);
     EXPECT_EQ(preview.header().biBitCount, 8);
     EXPECT_EQ(preview.width(), 51);
     EXPECT_EQ(preview.height(), 4);
-    EXPECT_NEAR(preview.row(2)[25], 100 * 255 / 200, 6);
+    EXPECT_NEAR(preview.index(25, 2), 100 * 255 / 200, 6);
 }
 
 TEST_F(IfJpeg, AdobeCmykAndYcckShowTheirColours) {
@@ -367,12 +283,14 @@ TEST_F(IfJpeg, AdobeCmykAndYcckShowTheirColours) {
         options.colour = colour;
         options.quality = 95;
         const QByteArray jpeg = makeJpeg(picture.image, options);
-        EXPECT_EQ(infoOf(jpeg).info.colorDepth, 24);
-        DecodedDib full, preview;
-        ASSERT_EQ(decode(jpeg, full), SPI_SUCCESS);
+        PictureDescription description;
+        ASSERT_EQ(plugin.describe(jpeg, description), SPI_SUCCESS);
+        EXPECT_EQ(description.info.colorDepth, 24);
+        Dib full, preview;
+        ASSERT_EQ(plugin.decode(jpeg, full), SPI_SUCCESS);
         EXPECT_EQ(full.header().biBitCount, 24);
         expectQuadrants(full, picture, 1, 8);
-        ASSERT_EQ(decode(jpeg, preview, Call::Preview), SPI_SUCCESS);
+        ASSERT_EQ(plugin.decode(jpeg, preview, Call::Preview), SPI_SUCCESS);
         expectQuadrants(preview, picture, 4, 10);
     }
 }
@@ -385,10 +303,11 @@ TEST_F(IfJpeg, CodingsLibjpegCannotDecodeGiveBrokenData) {
     QByteArray lossless = jpeg;
     lossless[frame + 1] = char(0xC3);
     for (const QByteArray& bytes : {twelveBit, lossless}) {
-        EXPECT_EQ(infoOf(bytes).result, SPI_BROKEN_DATA);
-        DecodedDib full, preview;
-        EXPECT_EQ(decode(bytes, full), SPI_BROKEN_DATA);
-        EXPECT_EQ(decode(bytes, preview, Call::Preview), SPI_BROKEN_DATA);
+        PictureDescription description;
+        EXPECT_EQ(plugin.describe(bytes, description), SPI_BROKEN_DATA);
+        Dib full, preview;
+        EXPECT_EQ(plugin.decode(bytes, full), SPI_BROKEN_DATA);
+        EXPECT_EQ(plugin.decode(bytes, preview, Call::Preview), SPI_BROKEN_DATA);
         EXPECT_TRUE(full.isEmpty() && preview.isEmpty());
     }
 }
@@ -402,11 +321,12 @@ TEST_F(IfJpeg, ReportsSizeDensityAndComment) {
         options.xDensity = x;
         options.yDensity = y;
         const QByteArray jpeg = makeJpeg(image, options);
-        const Info info = infoOf(jpeg);
-        DecodedDib dib;
-        EXPECT_EQ(decode(jpeg, dib), SPI_SUCCESS);
-        return std::tuple(info.info.x_density, info.info.y_density, dib.header().biXPelsPerMeter,
-                          dib.header().biYPelsPerMeter);
+        PictureDescription description;
+        EXPECT_EQ(plugin.describe(jpeg, description), SPI_SUCCESS);
+        Dib dib;
+        EXPECT_EQ(plugin.decode(jpeg, dib), SPI_SUCCESS);
+        return std::tuple(description.info.x_density, description.info.y_density,
+                          dib.header().biXPelsPerMeter, dib.header().biYPelsPerMeter);
     };
     EXPECT_EQ(densities(1, 300, 150), std::tuple(300, 150, 11811, 5906));
     EXPECT_EQ(densities(2, 118, 118), std::tuple(300, 300, 11800, 11800));
@@ -415,15 +335,15 @@ TEST_F(IfJpeg, ReportsSizeDensityAndComment) {
 
     JpegOptions options;
     options.comment = QByteArray("Ricoh DC-3 \x83\x65\x83\x58\x83\x67"); // Shift JIS as is
-    const Info commented = infoOf(makeJpeg(image, options));
-    ASSERT_EQ(commented.result, SPI_SUCCESS);
+    PictureDescription commented;
+    ASSERT_EQ(plugin.describe(makeJpeg(image, options), commented), SPI_SUCCESS);
     EXPECT_EQ(commented.info.left, 0);
     EXPECT_EQ(commented.info.top, 0);
     EXPECT_EQ(commented.info.width, 40);
     EXPECT_EQ(commented.info.height, 30);
     EXPECT_EQ(commented.text, options.comment.toStdString());
-    const Info plain = infoOf(makeJpeg(image));
-    ASSERT_EQ(plain.result, SPI_SUCCESS);
+    PictureDescription plain;
+    ASSERT_EQ(plugin.describe(makeJpeg(image), plain), SPI_SUCCESS);
     EXPECT_EQ(plain.text, "") << "an empty text block, not none";
 }
 
@@ -435,66 +355,36 @@ TEST_F(IfJpeg, FindsTheStreamOnlyAtTheGivenOffset) {
     const QByteArray j6i = makeJ6i(j6iOptions);
     ASSERT_TRUE(writeFile(path, j6i));
 
+    PictureDescription description;
     for (const int wrong : {0, 128, 171, 173}) {
         SCOPED_TRACE(wrong);
-        EXPECT_EQ(infoOfFile(path, wrong).result, SPI_UNKNOWN_FORMAT);
-        DecodedDib dib;
-        EXPECT_EQ(decodeFile(path, wrong, dib), SPI_UNKNOWN_FORMAT);
-        EXPECT_EQ(decodeFile(path, wrong, dib, Call::Preview), SPI_UNKNOWN_FORMAT);
+        EXPECT_EQ(plugin.describeFile(path, wrong, description), SPI_UNKNOWN_FORMAT);
+        Dib dib;
+        EXPECT_EQ(plugin.decodeFile(path, wrong, dib), SPI_UNKNOWN_FORMAT);
+        EXPECT_EQ(plugin.decodeFile(path, wrong, dib, Call::Preview), SPI_UNKNOWN_FORMAT);
         EXPECT_TRUE(dib.isEmpty());
     }
-    const Info info = infoOfFile(path, 172);
-    ASSERT_EQ(info.result, SPI_SUCCESS);
-    EXPECT_EQ(QSize(info.info.width, info.info.height), QSize(768, 480));
-    DecodedDib full, preview;
-    ASSERT_EQ(decodeFile(path, 172, full), SPI_SUCCESS);
+    ASSERT_EQ(plugin.describeFile(path, 172, description), SPI_SUCCESS);
+    EXPECT_EQ(QSize(description.info.width, description.info.height), QSize(768, 480));
+    Dib full, preview;
+    ASSERT_EQ(plugin.decodeFile(path, 172, full), SPI_SUCCESS);
     expectQuadrants(full, makeQuadrantPicture(768, 480), 1, 6);
-    ASSERT_EQ(decodeFile(path, 172, preview, Call::Preview), SPI_SUCCESS);
+    ASSERT_EQ(plugin.decodeFile(path, 172, preview, Call::Preview), SPI_SUCCESS);
     EXPECT_EQ(QSize(preview.width(), preview.height()), QSize(192, 120));
-    EXPECT_EQ(decodeFile(path, int32_t(j6i.size()) + 1, full), SPI_UNKNOWN_FORMAT)
+    EXPECT_EQ(plugin.decodeFile(path, int32_t(j6i.size()) + 1, full), SPI_UNKNOWN_FORMAT)
         << "an offset past the end of the file";
 
     // The same rules for a file image in memory: the stream must start at the buffer.
-    EXPECT_EQ(infoOf(j6i).result, SPI_UNKNOWN_FORMAT);
-    EXPECT_EQ(infoOf(j6i.mid(172)).result, SPI_SUCCESS);
+    EXPECT_EQ(plugin.describe(j6i, description), SPI_UNKNOWN_FORMAT);
+    EXPECT_EQ(plugin.describe(j6i.mid(172), description), SPI_SUCCESS);
 
     // Other software wrote other header lengths; the offset is whatever the header says.
     J6iOptions longer;
     longer.headerLength = 200;
     const QString longerPath = dir.filePath(QStringLiteral("other.j6i"));
     ASSERT_TRUE(writeFile(longerPath, makeJ6i(longer)));
-    EXPECT_EQ(infoOfFile(longerPath, 172).result, SPI_UNKNOWN_FORMAT);
-    EXPECT_EQ(infoOfFile(longerPath, 200).result, SPI_SUCCESS);
-}
-
-TEST_F(IfJpeg, RefusesWhatIsNotAJpegStreamAndReportsUnreadableFiles) {
-    QTemporaryDir dir;
-    const QString empty = dir.filePath(QStringLiteral("empty.jpg"));
-    ASSERT_TRUE(writeFile(empty, {}));
-    EXPECT_EQ(infoOfFile(empty, 0).result, SPI_UNKNOWN_FORMAT);
-    DecodedDib dib;
-    EXPECT_EQ(decodeFile(empty, 0, dib), SPI_UNKNOWN_FORMAT);
-
-    const QByteArray notPictures[] = {QByteArray(), QByteArray("\xFF\xD8", 2),
-                                      QByteArray("GIF89a plus some more bytes"),
-                                      QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16)};
-    for (const QByteArray& bytes : notPictures) {
-        SCOPED_TRACE(bytes.toHex().toStdString());
-        EXPECT_EQ(infoOf(bytes).result, SPI_UNKNOWN_FORMAT);
-        EXPECT_EQ(decode(bytes, dib), SPI_UNKNOWN_FORMAT);
-        EXPECT_EQ(decode(bytes, dib, Call::Preview), SPI_UNKNOWN_FORMAT);
-    }
-    EXPECT_EQ(
-        api().getPicture(nullptr, 0, SPI_INPUT_MEMORY, dib.infoOut(), dib.bitsOut(), nullptr, 0),
-        SPI_UNKNOWN_FORMAT);
-
-    for (const QString& unreadable : {dir.filePath(QStringLiteral("missing.jpg")), dir.path()}) {
-        SCOPED_TRACE(unreadable.toStdString());
-        EXPECT_EQ(infoOfFile(unreadable, 0).result, SPI_READ_ERROR);
-        EXPECT_EQ(decodeFile(unreadable, 0, dib), SPI_READ_ERROR);
-        EXPECT_EQ(decodeFile(unreadable, 0, dib, Call::Preview), SPI_READ_ERROR);
-    }
-    EXPECT_TRUE(dib.isEmpty());
+    EXPECT_EQ(plugin.describeFile(longerPath, 172, description), SPI_UNKNOWN_FORMAT);
+    EXPECT_EQ(plugin.describeFile(longerPath, 200, description), SPI_SUCCESS);
 }
 
 TEST_F(IfJpeg, TruncatedStreamsGiveTheirTopRowsOrBrokenData) {
@@ -507,83 +397,57 @@ TEST_F(IfJpeg, TruncatedStreamsGiveTheirTopRowsOrBrokenData) {
     // Cut inside the headers, or before any picture data: nothing to show.
     for (const int cut : {20, findFrame(jpeg) + 6, scan, data}) {
         SCOPED_TRACE(cut);
-        EXPECT_EQ(infoOf(jpeg.left(cut)).result, cut == data ? SPI_SUCCESS : SPI_BROKEN_DATA);
-        DecodedDib dib;
-        EXPECT_EQ(decode(jpeg.left(cut), dib), SPI_BROKEN_DATA);
-        EXPECT_EQ(decode(jpeg.left(cut), dib, Call::Preview), SPI_BROKEN_DATA);
+        PictureDescription description;
+        EXPECT_EQ(plugin.describe(jpeg.left(cut), description),
+                  cut == data ? SPI_SUCCESS : SPI_BROKEN_DATA);
+        Dib dib;
+        EXPECT_EQ(plugin.decode(jpeg.left(cut), dib), SPI_BROKEN_DATA);
+        EXPECT_EQ(plugin.decode(jpeg.left(cut), dib, Call::Preview), SPI_BROKEN_DATA);
         EXPECT_TRUE(dib.isEmpty());
     }
 
     // Cut 60 % into the picture data: the top is there, the missing bottom rows are black.
     const QByteArray cut = jpeg.left(data + (end - data) * 6 / 10);
-    DecodedDib full, preview;
-    ASSERT_EQ(decode(cut, full), SPI_SUCCESS);
-    EXPECT_COLOUR_NEAR(full.pixel(60, 60), picture.colours[0], 6);
-    EXPECT_COLOUR_NEAR(full.pixel(200, 60), picture.colours[1], 6);
-    EXPECT_EQ(full.pixel(60, 255), qRgb(0, 0, 0));
-    ASSERT_EQ(decode(cut, preview, Call::Preview), SPI_SUCCESS);
-    EXPECT_COLOUR_NEAR(preview.pixel(15, 15), picture.colours[0], 8);
-    EXPECT_EQ(preview.pixel(15, 63), qRgb(0, 0, 0));
+    Dib full, preview;
+    ASSERT_EQ(plugin.decode(cut, full), SPI_SUCCESS);
+    EXPECT_COLOUR_NEAR(full.colour(60, 60), picture.colours[0], 6);
+    EXPECT_COLOUR_NEAR(full.colour(200, 60), picture.colours[1], 6);
+    EXPECT_EQ(full.colour(60, 255), qRgb(0, 0, 0));
+    ASSERT_EQ(plugin.decode(cut, preview, Call::Preview), SPI_SUCCESS);
+    EXPECT_COLOUR_NEAR(preview.colour(15, 15), picture.colours[0], 8);
+    EXPECT_EQ(preview.colour(15, 63), qRgb(0, 0, 0));
 
     // Only the end-of-image marker missing: the whole picture.
-    ASSERT_EQ(decode(jpeg.left(end), full), SPI_SUCCESS);
+    ASSERT_EQ(plugin.decode(jpeg.left(end), full), SPI_SUCCESS);
     expectQuadrants(full, picture, 1, 6);
 
     // A progressive stream cut half-way keeps the scans it has: here all of the colour.
     JpegOptions progressive;
     progressive.progressive = true;
     const QByteArray progressiveJpeg = makeJpeg(picture.image, progressive);
-    ASSERT_EQ(decode(progressiveJpeg.left(progressiveJpeg.size() / 2), full), SPI_SUCCESS);
+    ASSERT_EQ(plugin.decode(progressiveJpeg.left(progressiveJpeg.size() / 2), full), SPI_SUCCESS);
     expectQuadrants(full, picture, 1, 16);
-}
-
-TEST_F(IfJpeg, CorruptBytesAnywhereNeverBreakTheDecoder) {
-    JpegOptions withRestarts;
-    withRestarts.restartInterval = 2;
-    JpegOptions progressive;
-    progressive.progressive = true;
-    const QImage image = makePhotoLikePicture(40, 24);
-    for (const QByteArray& jpeg : {makeJpeg(image, withRestarts), makeJpeg(image, progressive)}) {
-        for (int at = 0; at < jpeg.size(); at += 3) {
-            for (const char value : {'\x00', '\xFF', char(jpeg[at] ^ 0x55)}) {
-                QByteArray corrupt = jpeg;
-                corrupt[at] = value;
-                SCOPED_TRACE(testing::Message() << "byte " << at << " = " << int(uchar(value)));
-                for (const Call call : {Call::Picture, Call::Preview}) {
-                    DecodedDib dib;
-                    const int32_t result = decode(corrupt, dib, call);
-                    ASSERT_TRUE(result == SPI_SUCCESS || result == SPI_UNKNOWN_FORMAT ||
-                                result == SPI_BROKEN_DATA || result == SPI_NO_MEMORY)
-                        << result;
-                    if (result == SPI_SUCCESS)
-                        ASSERT_EQ(dib.bitsSize(), dib.stride() * size_t(dib.height()));
-                    else
-                        ASSERT_TRUE(dib.isEmpty());
-                }
-            }
-        }
-    }
 }
 
 TEST_F(IfJpeg, HostileHeadersAreRefusedWithoutBigAllocations) {
     const QImage image = makeQuadrantPicture(64, 64).image;
     const QByteArray huge = withFrameSize(makeJpeg(image), 65500, 65500);
-    const Info info = infoOf(huge);
-    ASSERT_EQ(info.result, SPI_SUCCESS);
-    EXPECT_EQ(info.info.width, 65500);
+    PictureDescription description;
+    ASSERT_EQ(plugin.describe(huge, description), SPI_SUCCESS);
+    EXPECT_EQ(description.info.width, 65500);
 
     JpegOptions progressive;
     progressive.progressive = true;
     const QByteArray progressiveLarge = withFrameSize(makeJpeg(image, progressive), 20000, 20000);
 
     const long growth = peakMemoryGrowthMb([&] {
-        DecodedDib dib;
-        EXPECT_EQ(decode(huge, dib), SPI_NO_MEMORY) << "a 24-bit DIB of 12 GB";
-        EXPECT_EQ(decode(huge, dib, Call::Preview), SPI_BROKEN_DATA)
+        Dib dib;
+        EXPECT_EQ(plugin.decode(huge, dib), SPI_NO_MEMORY) << "a 24-bit DIB of 12 GB";
+        EXPECT_EQ(plugin.decode(huge, dib, Call::Preview), SPI_BROKEN_DATA)
             << "the data ends inside the first band of MCUs";
         // Whole-picture coefficient buffers of 1.2 GB: more than libjpeg may take.
-        EXPECT_EQ(decode(progressiveLarge, dib), SPI_NO_MEMORY);
-        EXPECT_EQ(decode(progressiveLarge, dib, Call::Preview), SPI_NO_MEMORY);
+        EXPECT_EQ(plugin.decode(progressiveLarge, dib), SPI_NO_MEMORY);
+        EXPECT_EQ(plugin.decode(progressiveLarge, dib, Call::Preview), SPI_NO_MEMORY);
         EXPECT_TRUE(dib.isEmpty());
     });
     if (growth >= 0) {
@@ -601,45 +465,9 @@ TEST_F(IfJpeg, StreamsWithEndlessScansAreRefused) {
     for (int copy = 0; copy < 150; ++copy)
         repeated += jpeg.mid(scan, scanEnd - scan);
     repeated += jpeg.mid(scanEnd);
-    DecodedDib dib;
-    EXPECT_EQ(decode(repeated, dib), SPI_BROKEN_DATA);
-    EXPECT_EQ(decode(jpeg, dib), SPI_SUCCESS);
-}
-
-struct ProgressLog {
-    std::vector<std::pair<int32_t, int32_t>> calls;
-    int abortAtCall = -1;
-    int32_t lData = 0;
-};
-ProgressLog progressLog;
-
-int32_t recordProgress(int32_t num, int32_t denom, int32_t lData) {
-    progressLog.calls.emplace_back(num, denom);
-    progressLog.lData = lData;
-    return int(progressLog.calls.size()) - 1 == progressLog.abortAtCall ? 1 : 0;
-}
-
-TEST_F(IfJpeg, ReportsProgressPerBandAndStopsWhenAsked) {
-    const QByteArray jpeg = makeJpeg(makePhotoLikePicture(64, 600));
-    progressLog = {};
-    DecodedDib dib;
-    ASSERT_EQ(decode(jpeg, dib, Call::Picture, recordProgress, 4711), SPI_SUCCESS);
-    EXPECT_EQ(progressLog.lData, 4711);
-    ASSERT_GE(progressLog.calls.size(), 600u / 64);
-    EXPECT_EQ(progressLog.calls.front(), std::pair(0, 600));
-    EXPECT_EQ(progressLog.calls.back(), std::pair(600, 600));
-    for (size_t i = 1; i < progressLog.calls.size(); ++i)
-        EXPECT_GT(progressLog.calls[i].first, progressLog.calls[i - 1].first);
-
-    for (const Call call : {Call::Picture, Call::Preview}) {
-        for (const int abortAt : {0, 2}) {
-            progressLog = {};
-            progressLog.abortAtCall = abortAt;
-            EXPECT_EQ(decode(jpeg, dib, call, recordProgress, 0), SPI_ABORTED);
-            EXPECT_TRUE(dib.isEmpty());
-            EXPECT_EQ(progressLog.calls.size(), size_t(abortAt) + 1) << "no call after the no";
-        }
-    }
+    Dib dib;
+    EXPECT_EQ(plugin.decode(repeated, dib), SPI_BROKEN_DATA);
+    EXPECT_EQ(plugin.decode(jpeg, dib), SPI_SUCCESS);
 }
 
 } // namespace

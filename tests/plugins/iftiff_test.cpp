@@ -1,13 +1,11 @@
 // iftiff.spi through its exports, loaded as the program loads it, on TIFF files of known content.
-#include "tests/support/spiloader.h"
+#include "tests/support/spitesting.h"
 #include "tests/support/testpatterns.h"
 #include "tests/support/tiffmaker.h"
 
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
-#include <QFile>
-#include <QTemporaryDir>
 
 #include <tiffio.h>
 
@@ -19,32 +17,7 @@ using namespace testsupport;
 namespace {
 
 const SpiPlugin& tiffPlugin() {
-    static const SpiPlugin plugin(QStringLiteral("iftiff.spi"));
-    return plugin;
-}
-
-QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes) {
-    const QString path = dir.filePath(name);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-        ADD_FAILURE() << "cannot write " << path.toStdString();
-    return path;
-}
-
-TEST(TiffPlugin, DescribesItselfAndHasNoPreview) {
-    const SpiPlugin& plugin = tiffPlugin();
-    EXPECT_EQ(plugin.pluginInfo(0), "00IN");
-    EXPECT_FALSE(plugin.pluginInfo(1).empty());
-    EXPECT_EQ(plugin.pluginInfo(2), "*.TIF;*.TIFF");
-    EXPECT_EQ(plugin.pluginInfo(3), "TIFF");
-    EXPECT_EQ(plugin.pluginInfo(4), "");
-    ASSERT_NE(plugin.getPreview, nullptr);
-    const QByteArray tiff = makeTiff({colourPattern(4, 4)});
-    SpiHandle info = nullptr;
-    SpiHandle pixels = nullptr;
-    EXPECT_EQ(plugin.getPreview(tiff.constData(), int32_t(tiff.size()), SPI_INPUT_MEMORY, &info,
-                                &pixels, nullptr, 0),
-              SPI_NOT_IMPLEMENTED);
+    return testedPlugin(QStringLiteral("iftiff.spi"));
 }
 
 TEST(TiffPlugin, RecognisesBothByteOrdersAndBigTiffOnly) {
@@ -70,12 +43,12 @@ TEST_P(TiffColourLayouts, DecodeToTheSamePixels) {
     const QImage picture = colourPattern(37, 23); // 111-byte rows, padded to 112
     Dib dib;
     ASSERT_EQ(tiffPlugin().decode(makeTiff({picture}, GetParam().options), dib), SPI_SUCCESS);
-    EXPECT_EQ(dib.header.biSize, 40u);
-    EXPECT_EQ(dib.header.biPlanes, 1);
+    EXPECT_EQ(dib.header().biSize, 40u);
+    EXPECT_EQ(dib.header().biPlanes, 1);
     EXPECT_EQ(dib.bitCount(), 24);
-    EXPECT_EQ(dib.header.biCompression, 0u);
-    EXPECT_EQ(dib.header.biSizeImage, 112u * 23);
-    EXPECT_TRUE(dib.palette.empty());
+    EXPECT_EQ(dib.header().biCompression, 0u);
+    EXPECT_EQ(dib.header().biSizeImage, 112u * 23);
+    EXPECT_TRUE(dib.palette().empty());
     EXPECT_TRUE(showsPicture(dib, picture));
 }
 
@@ -109,8 +82,8 @@ TEST_P(TiffPaletteDepths, KeepIndicesAndColourTable) {
                                                        .tileSize = tileSize}),
                                   dib),
               SPI_SUCCESS);
-    ASSERT_EQ(dib.palette.size(), size_t(1) << bits);
-    EXPECT_EQ(dib.header.biClrUsed, 1u << bits);
+    ASSERT_EQ(dib.palette().size(), size_t(1) << bits);
+    EXPECT_EQ(dib.header().biClrUsed, 1u << bits);
     EXPECT_TRUE(holdsIndices(dib, picture));
     EXPECT_TRUE(showsPicture(dib, picture)); // the colour table came across unchanged
 }
@@ -129,7 +102,7 @@ TEST(TiffPlugin, GreyscaleKeepsLevelsAsIndicesOfAGreyTable) {
                 makeTiff({picture}, {.pixels = TiffPixels::Grey, .minIsWhite = minIsWhite}), dib),
             SPI_SUCCESS);
         EXPECT_EQ(dib.bitCount(), 8);
-        EXPECT_EQ(dib.palette.size(), 256u);
+        EXPECT_EQ(dib.palette().size(), 256u);
         EXPECT_TRUE(showsPicture(dib, picture));
     }
     Dib tiled;
@@ -155,7 +128,7 @@ TEST(TiffPlugin, BilevelBecomesTwoEntryPalette) {
                                       dib),
                   SPI_SUCCESS);
         EXPECT_EQ(dib.bitCount(), 8);
-        EXPECT_EQ(dib.palette.size(), 2u);
+        EXPECT_EQ(dib.palette().size(), 2u);
         EXPECT_TRUE(showsPicture(dib, picture));
     }
 }
@@ -248,7 +221,7 @@ TEST(TiffPlugin, ReportsSizeDepthResolutionAndDescription) {
         EXPECT_EQ(description.text, "Harbour");
         Dib dib;
         ASSERT_EQ(tiffPlugin().decode(tiff, dib), SPI_SUCCESS);
-        EXPECT_NEAR(dib.header.biXPelsPerMeter, c.xPelsPerMeter, 1);
+        EXPECT_NEAR(dib.header().biXPelsPerMeter, c.xPelsPerMeter, 1);
     }
     PictureDescription palette;
     ASSERT_EQ(tiffPlugin().describe(makeTiff({indexedPattern(5, 5, 16)},
@@ -268,56 +241,6 @@ TEST(TiffPlugin, AbsurdSampleLayoutIsDescribedButNotDecoded) {
     EXPECT_EQ(description.info.colorDepth, INT16_MAX);
     Dib dib;
     EXPECT_EQ(tiffPlugin().decode(tiff, dib), SPI_BROKEN_DATA);
-}
-
-TEST(TiffPlugin, PictureMustStartExactlyAtTheOffset) {
-    QTemporaryDir dir;
-    const QImage picture = colourPattern(12, 9);
-    const QByteArray tiff = makeTiff({picture}, {.compression = TiffCompression::Lzw});
-    const QString plain = writeFile(dir, "plain.tif", tiff);
-    const QString wrapped = writeFile(dir, "wrapped.tif", QByteArray(128, 'j') + tiff);
-    const SpiPlugin& plugin = tiffPlugin();
-
-    PictureDescription description;
-    EXPECT_EQ(plugin.describeFile(plain, 0, description), SPI_SUCCESS);
-    EXPECT_EQ(plugin.describeFile(wrapped, 0, description), SPI_UNKNOWN_FORMAT);
-    EXPECT_EQ(plugin.describeFile(wrapped, 128, description), SPI_SUCCESS);
-    EXPECT_EQ(description.info.width, 12);
-    EXPECT_EQ(plugin.describeFile(wrapped, 64, description), SPI_UNKNOWN_FORMAT);
-    EXPECT_EQ(plugin.describeFile(plain, int32_t(tiff.size()) + 1, description),
-              SPI_UNKNOWN_FORMAT);
-
-    Dib dib;
-    EXPECT_EQ(plugin.decodeFile(wrapped, 0, dib), SPI_UNKNOWN_FORMAT);
-    ASSERT_EQ(plugin.decodeFile(wrapped, 128, dib), SPI_SUCCESS);
-    EXPECT_TRUE(showsPicture(dib, picture));
-    ASSERT_EQ(plugin.decodeFile(plain, 0, dib), SPI_SUCCESS);
-    EXPECT_TRUE(showsPicture(dib, picture));
-}
-
-TEST(TiffPlugin, MissingFileIsAReadError) {
-    QTemporaryDir dir;
-    PictureDescription description;
-    Dib dib;
-    EXPECT_EQ(tiffPlugin().describeFile(dir.filePath("absent.tif"), 0, description),
-              SPI_READ_ERROR);
-    EXPECT_EQ(tiffPlugin().decodeFile(dir.filePath("absent.tif"), 0, dib), SPI_READ_ERROR);
-}
-
-TEST(TiffPlugin, RefusesWhatIsNotTiff) {
-    QTemporaryDir dir;
-    const SpiPlugin& plugin = tiffPlugin();
-    for (const QByteArray& bytes :
-         {QByteArray(), QByteArray("II*"), QByteArray("GIF89a\x01\x00\x01\x00"),
-          QByteArray("Not a picture at all, just some text.")}) {
-        SCOPED_TRACE(bytes.toStdString());
-        PictureDescription description;
-        Dib dib;
-        EXPECT_EQ(plugin.describe(bytes, description), SPI_UNKNOWN_FORMAT);
-        EXPECT_EQ(plugin.decode(bytes, dib), SPI_UNKNOWN_FORMAT);
-    }
-    Dib dib;
-    EXPECT_EQ(plugin.decodeFile(writeFile(dir, "empty.tif", {}), 0, dib), SPI_UNKNOWN_FORMAT);
 }
 
 TEST(TiffPlugin, TruncatedFilesAreBroken) {
@@ -351,30 +274,6 @@ TEST(TiffPlugin, CorruptCompressedDataIsBroken) {
         tiff[i] = char(0xff); // the deflate stream starts right after the header
     Dib dib;
     EXPECT_EQ(tiffPlugin().decode(tiff, dib), SPI_BROKEN_DATA);
-}
-
-// Every byte of small files of each kind damaged in turn: each answer must be one of the
-// interface's, and a picture that decodes must come with consistent blocks (the loader checks).
-TEST(TiffPlugin, SurvivesEveryDamagedByte) {
-    const std::vector<QByteArray> files = {
-        makeTiff({colourPattern(6, 5)}, {.compression = TiffCompression::Lzw, .rowsPerStrip = 2}),
-        makeTiff({indexedPattern(20, 18, 16)},
-                 {.pixels = TiffPixels::Palette, .paletteBits = 4, .tileSize = 16}),
-        makeTiff({greyPattern(9, 4)}, {.pixels = TiffPixels::Bilevel, .bigEndian = true}),
-    };
-    for (const QByteArray& original : files) {
-        for (qsizetype i = 0; i < original.size(); ++i) {
-            for (const char damage : {char(0xff), char(0x00), char(0x80)}) {
-                QByteArray damaged = original;
-                damaged[i] = char(damaged[i] ^ damage);
-                Dib dib;
-                const int32_t result = tiffPlugin().decode(damaged, dib);
-                EXPECT_TRUE(result == SPI_SUCCESS || result == SPI_UNKNOWN_FORMAT ||
-                            result == SPI_BROKEN_DATA || result == SPI_NO_MEMORY)
-                    << "byte " << i << " gave " << result;
-            }
-        }
-    }
 }
 
 TEST(TiffPlugin, HostileSizesAreRefusedQuickly) {
@@ -416,45 +315,6 @@ TEST(TiffPlugin, HostileSizesAreRefusedQuickly) {
         EXPECT_EQ(tiffPlugin().decode(tiff, dib), c.expected);
         EXPECT_LT(timer.elapsed(), 1000);
     }
-}
-
-struct ProgressLog {
-    std::vector<std::pair<int32_t, int32_t>> calls{};
-    int32_t lData = 0;
-    size_t abortAtCall = SIZE_MAX;
-};
-
-ProgressLog* progressLog = nullptr;
-
-int32_t recordProgress(int32_t done, int32_t total, int32_t lData) {
-    progressLog->calls.emplace_back(done, total);
-    progressLog->lData = lData;
-    return progressLog->calls.size() > progressLog->abortAtCall ? 1 : 0;
-}
-
-TEST(TiffPlugin, ReportsProgressAndStopsWhenAsked) {
-    const std::vector<QByteArray> files = {
-        makeTiff({colourPattern(40, 300)}, {.rowsPerStrip = 8}),
-        makeTiff({indexedPattern(40, 300, 256)}, {.pixels = TiffPixels::Palette}),
-        makeTiff({greyPattern(40, 300)}, {.pixels = TiffPixels::Grey, .tileSize = 32}),
-    };
-    for (const QByteArray& tiff : files) {
-        ProgressLog log;
-        progressLog = &log;
-        Dib dib;
-        ASSERT_EQ(tiffPlugin().decode(tiff, dib, recordProgress, 77), SPI_SUCCESS);
-        ASSERT_GE(log.calls.size(), 3u);
-        EXPECT_EQ(log.calls.front(), std::make_pair(0, 300));
-        EXPECT_EQ(log.calls.back(), std::make_pair(300, 300));
-        EXPECT_TRUE(std::is_sorted(log.calls.begin(), log.calls.end()));
-        EXPECT_EQ(log.lData, 77);
-
-        ProgressLog stopping{.abortAtCall = 1};
-        progressLog = &stopping;
-        EXPECT_EQ(tiffPlugin().decode(tiff, dib, recordProgress, 0), SPI_ABORTED);
-        EXPECT_EQ(stopping.calls.size(), 2u);
-    }
-    progressLog = nullptr;
 }
 
 } // namespace

@@ -1,111 +1,124 @@
 #include "tests/support/spiloader.h"
 
-#include <gtest/gtest.h>
-
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 
-#include <dlfcn.h>
-
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
-#include <stdexcept>
+#include <type_traits>
+#include <utility>
 
 namespace testsupport {
 namespace {
 
-template <typename Function> Function lookUp(void* library, const char* name, bool required) {
-    void* symbol = dlsym(library, name);
-    if (!symbol && required)
-        throw std::runtime_error(std::string("plug-in lacks ") + name);
-    return reinterpret_cast<Function>(symbol);
-}
-
-// Frees a block the plug-in handed over, whatever the test does with it.
+// Frees a block the plug-in handed over unless it is taken.
 struct OwnedBlock {
     SpiHandle handle;
     ~OwnedBlock() { SpiBlockFree(handle); }
+    SpiHandle take() { return std::exchange(handle, nullptr); }
 };
 
 } // namespace
 
+Dib::~Dib() {
+    free();
+}
+
+Dib::Dib(Dib&& other) noexcept
+    : info_(std::exchange(other.info_, nullptr)), bits_(std::exchange(other.bits_, nullptr)),
+      header_(std::exchange(other.header_, nullptr)),
+      pixels_(std::exchange(other.pixels_, nullptr)) {}
+
+Dib& Dib::operator=(Dib&& other) noexcept {
+    if (this != &other) {
+        free();
+        info_ = std::exchange(other.info_, nullptr);
+        bits_ = std::exchange(other.bits_, nullptr);
+        header_ = std::exchange(other.header_, nullptr);
+        pixels_ = std::exchange(other.pixels_, nullptr);
+    }
+    return *this;
+}
+
+void Dib::free() {
+    info_ = SpiBlockFree(info_);
+    bits_ = SpiBlockFree(bits_);
+    header_ = nullptr;
+    pixels_ = nullptr;
+}
+
+const SpiBitmapInfoHeader& Dib::header() const {
+    static const SpiBitmapInfoHeader none{};
+    return header_ ? *header_ : none;
+}
+
+size_t Dib::stride() const {
+    return size_t((int64_t(width()) * bitCount() + 31) / 32 * 4);
+}
+
+std::span<const SpiRgbQuad> Dib::palette() const {
+    if (!header_)
+        return {};
+    const auto* table = reinterpret_cast<const SpiRgbQuad*>(
+        reinterpret_cast<const uint8_t*>(header_) + header_->biSize);
+    return {table, header_->biClrUsed};
+}
+
+QRgb Dib::paletteColour(int i) const {
+    const std::span<const SpiRgbQuad> table = palette();
+    if (i < 0 || size_t(i) >= table.size())
+        throw std::out_of_range("index " + std::to_string(i) + " beyond the colour table");
+    return qRgb(table[size_t(i)].rgbRed, table[size_t(i)].rgbGreen, table[size_t(i)].rgbBlue);
+}
+
 const uint8_t* Dib::at(int x, int y) const {
-    const size_t row = size_t(height() - 1 - y);
-    return reinterpret_cast<const uint8_t*>(pixels.constData()) + row * stride() +
-           size_t(x) * size_t(bitCount() / 8);
+    const int storedRow = height() > 0 ? height() - 1 - y : y;
+    return pixels_ + size_t(storedRow) * stride() + size_t(x) * size_t(bitCount() / 8);
 }
 
 QRgb Dib::colour(int x, int y) const {
     const uint8_t* p = at(x, y);
     if (bitCount() == 24)
         return qRgb(p[2], p[1], p[0]);
-    const SpiRgbQuad& entry = palette.at(*p);
-    return qRgb(entry.rgbRed, entry.rgbGreen, entry.rgbBlue);
+    return paletteColour(*p);
 }
 
-::testing::AssertionResult showsPicture(const Dib& dib, const QImage& expected) {
-    if (dib.width() != expected.width() || dib.height() != expected.height())
-        return ::testing::AssertionFailure()
-               << "size " << dib.width() << "x" << dib.height() << ", expected " << expected.width()
-               << "x" << expected.height();
-    for (int y = 0; y < expected.height(); ++y)
-        for (int x = 0; x < expected.width(); ++x)
-            if (dib.colour(x, y) != (expected.pixel(x, y) | 0xff000000u))
-                return ::testing::AssertionFailure()
-                       << "first difference at (" << x << ", " << y << "): " << std::hex
-                       << dib.colour(x, y) << " instead of " << expected.pixel(x, y);
-    return ::testing::AssertionSuccess();
+SpiPlugin::SpiPlugin(const QString& fileName, FaultReporter reportFault)
+    : library_(fileName), reportFault_(std::move(reportFault)) {
+    if (!library_.isLoaded())
+        throw std::runtime_error("cannot load " + fileName.toStdString() + ": " +
+                                 library_.errorText().toStdString());
+    const auto required = [this](auto& function, const char* name) {
+        function = library_.symbol<std::remove_reference_t<decltype(function)>>(name);
+        if (!function)
+            throw std::runtime_error(std::string("plug-in lacks ") + name);
+    };
+    required(getPluginInfo, "GetPluginInfo");
+    required(isSupported, "IsSupported");
+    required(getPictureInfo, "GetPictureInfo");
+    required(getPicture, "GetPicture");
+    getPreview = library_.symbol<GetPreviewFunc>("GetPreview");
 }
 
-::testing::AssertionResult holdsIndices(const Dib& dib, const QImage& expected) {
-    if (dib.bitCount() != 8 || dib.width() != expected.width() || dib.height() != expected.height())
-        return ::testing::AssertionFailure()
-               << dib.bitCount() << "-bit " << dib.width() << "x" << dib.height()
-               << ", expected 8-bit " << expected.width() << "x" << expected.height();
-    for (int y = 0; y < expected.height(); ++y)
-        for (int x = 0; x < expected.width(); ++x)
-            if (dib.index(x, y) != expected.pixelIndex(x, y))
-                return ::testing::AssertionFailure()
-                       << "first difference at (" << x << ", " << y << "): " << dib.index(x, y)
-                       << " instead of " << expected.pixelIndex(x, y);
-    return ::testing::AssertionSuccess();
+void SpiPlugin::fault(const std::string& what) const {
+    if (!reportFault_)
+        throw InterfaceFault(what);
+    reportFault_(what);
 }
 
-SpiPlugin::SpiPlugin(const QString& fileName) {
-    QString path;
-    for (const QString& folder : qEnvironmentVariable("TAZU_PLUGIN_PATH").split(QLatin1Char(':'))) {
-        const QFileInfo candidate(QDir(folder), fileName);
-        if (!folder.isEmpty() && candidate.isFile()) {
-            path = candidate.absoluteFilePath();
-            break;
-        }
+std::string SpiPlugin::pluginInfo(int32_t number, int32_t bufferSize) const {
+    // Filled with a non-zero byte, so that a missing NUL shows.
+    std::string buffer(size_t(std::max(bufferSize, 0)), '\x7f');
+    const int32_t length = getPluginInfo(number, buffer.data(), bufferSize);
+    if (length < 0 || (length > 0 && length >= bufferSize)) {
+        fault("GetPluginInfo(" + std::to_string(number) + ") returned " + std::to_string(length) +
+              " for a buffer of " + std::to_string(bufferSize));
+        return {};
     }
-    if (path.isEmpty())
-        throw std::runtime_error("plug-in not found in TAZU_PLUGIN_PATH: " +
-                                 fileName.toStdString());
-    library_ = dlopen(QFile::encodeName(path).constData(), RTLD_NOW | RTLD_LOCAL);
-    if (!library_)
-        throw std::runtime_error(std::string("dlopen failed: ") + dlerror());
-    try {
-        getPluginInfo = lookUp<GetPluginInfoFunc>(library_, "GetPluginInfo", true);
-        isSupported = lookUp<IsSupportedFunc>(library_, "IsSupported", true);
-        getPictureInfo = lookUp<GetPictureInfoFunc>(library_, "GetPictureInfo", true);
-        getPicture = lookUp<GetPictureFunc>(library_, "GetPicture", true);
-        getPreview = lookUp<GetPreviewFunc>(library_, "GetPreview", false);
-    } catch (...) {
-        dlclose(library_);
-        throw;
-    }
-}
-
-SpiPlugin::~SpiPlugin() {
-    dlclose(library_);
-}
-
-std::string SpiPlugin::pluginInfo(int32_t number) const {
-    char text[256] = {};
-    const int32_t length = getPluginInfo(number, text, int32_t(sizeof text));
-    return std::string(text, size_t(std::max(length, 0)));
+    if (length > 0 && buffer[size_t(length)] != '\0')
+        fault("GetPluginInfo(" + std::to_string(number) + ") wrote no NUL after its text");
+    buffer.resize(size_t(length));
+    return buffer;
 }
 
 bool SpiPlugin::supports(const QByteArray& fileStart) const {
@@ -114,88 +127,93 @@ bool SpiPlugin::supports(const QByteArray& fileStart) const {
     return isSupported("picture", head.constData()) != 0;
 }
 
-int32_t SpiPlugin::collectInfo(int32_t result, PictureInfo& info, PictureDescription& out) const {
+int32_t SpiPlugin::describe(const QByteArray& bytes, PictureDescription& out) const {
+    return describeInput(bytes.constData(), int32_t(bytes.size()), SPI_INPUT_MEMORY, out);
+}
+
+int32_t SpiPlugin::describeFile(const QString& path, int32_t offset,
+                                PictureDescription& out) const {
+    return describeInput(QFile::encodeName(path).constData(), offset, SPI_INPUT_FILE, out);
+}
+
+int32_t SpiPlugin::describeInput(const char* buf, int32_t len, uint32_t flag,
+                                 PictureDescription& out) const {
+    out = PictureDescription{};
+    PictureInfo info{};
+    const int32_t result = getPictureInfo(buf, len, flag, &info);
     // PictureInfo is packed: copy the handle out rather than bind a reference to it.
     OwnedBlock text{SpiHandle(info.hInfo)};
     if (result != SPI_SUCCESS) {
-        EXPECT_EQ(text.handle, nullptr) << "a failed GetPictureInfo handed over a block";
+        if (text.handle)
+            fault("a failed GetPictureInfo handed over a text block");
         return result;
     }
-    EXPECT_NE(text.handle, nullptr) << "GetPictureInfo gave no information block";
     if (const char* bytes = static_cast<const char*>(SpiBlockLock(text.handle))) {
         const size_t size = SpiBlockSize(text.handle);
         out.text.assign(bytes, strnlen(bytes, size));
-        EXPECT_LT(out.text.size(), size) << "information text is not NUL-terminated";
-        SpiBlockUnlock(text.handle);
+        if (out.text.size() == size)
+            fault("GetPictureInfo's text is not NUL-terminated");
+    } else {
+        fault("GetPictureInfo gave no text block");
     }
     out.info = info;
     out.info.hInfo = nullptr;
     return result;
 }
 
-int32_t SpiPlugin::describe(const QByteArray& bytes, PictureDescription& out) const {
-    PictureInfo info{};
-    const int32_t result =
-        getPictureInfo(bytes.constData(), int32_t(bytes.size()), SPI_INPUT_MEMORY, &info);
-    return collectInfo(result, info, out);
+int32_t SpiPlugin::decode(const QByteArray& bytes, Dib& out, Call call,
+                          SpiProgressCallback progress, int32_t lData) const {
+    return decodeInput(bytes.constData(), int32_t(bytes.size()), SPI_INPUT_MEMORY, out, call,
+                       progress, lData);
 }
 
-int32_t SpiPlugin::describeFile(const QString& path, int32_t offset,
-                                PictureDescription& out) const {
-    PictureInfo info{};
-    const int32_t result =
-        getPictureInfo(QFile::encodeName(path).constData(), offset, SPI_INPUT_FILE, &info);
-    return collectInfo(result, info, out);
+int32_t SpiPlugin::decodeFile(const QString& path, int32_t offset, Dib& out, Call call,
+                              SpiProgressCallback progress, int32_t lData) const {
+    return decodeInput(QFile::encodeName(path).constData(), offset, SPI_INPUT_FILE, out, call,
+                       progress, lData);
 }
 
-int32_t SpiPlugin::collectDib(int32_t result, SpiHandle infoBlock, SpiHandle pixelBlock,
-                              Dib& out) const {
-    OwnedBlock info{infoBlock};
-    OwnedBlock pixels{pixelBlock};
+int32_t SpiPlugin::decodeInput(const char* buf, int32_t len, uint32_t flag, Dib& out, Call call,
+                               SpiProgressCallback progress, int32_t lData) const {
+    out.free();
+    const GetPictureFunc function = call == Call::Picture ? getPicture : getPreview;
+    if (!function)
+        return SPI_NOT_IMPLEMENTED;
+    SpiHandle infoHandle = nullptr;
+    SpiHandle bitsHandle = nullptr;
+    const int32_t result = function(buf, len, flag, &infoHandle, &bitsHandle, progress, lData);
+    OwnedBlock info{infoHandle};
+    OwnedBlock bits{bitsHandle};
+    const char* const name = call == Call::Picture ? "GetPicture" : "GetPreview";
     if (result != SPI_SUCCESS) {
-        EXPECT_EQ(infoBlock, nullptr) << "a failed GetPicture handed over an information block";
-        EXPECT_EQ(pixelBlock, nullptr) << "a failed GetPicture handed over a pixel block";
+        if (info.handle || bits.handle)
+            fault(std::string("a failed ") + name + " handed over a block");
         return result;
     }
     const auto* header = static_cast<const SpiBitmapInfoHeader*>(SpiBlockLock(info.handle));
-    const auto* bits = static_cast<const char*>(SpiBlockLock(pixels.handle));
-    if (!header || !bits || SpiBlockSize(info.handle) < sizeof(SpiBitmapInfoHeader)) {
-        ADD_FAILURE() << "GetPicture succeeded without two usable blocks";
+    const auto* pixels = static_cast<const uint8_t*>(SpiBlockLock(bits.handle));
+    if (!header || !pixels || SpiBlockSize(info.handle) < sizeof(SpiBitmapInfoHeader)) {
+        fault(name + std::string(" succeeded without two usable blocks"));
         return SPI_OTHER_ERROR;
     }
-    out = Dib{};
-    std::memcpy(&out.header, header, sizeof out.header);
-    const size_t paletteBytes = size_t(out.header.biClrUsed) * sizeof(SpiRgbQuad);
-    const size_t pixelBytes = out.stride() * size_t(std::max(out.height(), 0));
-    if (SpiBlockSize(info.handle) < out.header.biSize + paletteBytes ||
-        SpiBlockSize(pixels.handle) < pixelBytes) {
-        ADD_FAILURE() << "GetPicture's blocks are smaller than their header says";
+    if (header->biWidth < 0) {
+        fault(name + std::string(" gave a negative width"));
         return SPI_OTHER_ERROR;
     }
-    const auto* table = reinterpret_cast<const SpiRgbQuad*>(reinterpret_cast<const char*>(header) +
-                                                            out.header.biSize);
-    out.palette.assign(table, table + out.header.biClrUsed);
-    out.pixels = QByteArray(bits, qsizetype(pixelBytes));
-    SpiBlockUnlock(info.handle);
-    SpiBlockUnlock(pixels.handle);
+    const size_t paletteBytes = size_t(header->biClrUsed) * sizeof(SpiRgbQuad);
+    const size_t stride = size_t((int64_t(header->biWidth) * header->biBitCount + 31) / 32 * 4);
+    const size_t pixelBytes = stride * size_t(std::abs(int64_t(header->biHeight)));
+    if (SpiBlockSize(info.handle) < header->biSize + paletteBytes ||
+        SpiBlockSize(bits.handle) < pixelBytes) {
+        fault(name + std::string("'s blocks are smaller than their header says"));
+        return SPI_OTHER_ERROR;
+    }
+    // Blocks never move: the pointers stay valid as long as the Dib holds the blocks.
+    out.info_ = info.take();
+    out.bits_ = bits.take();
+    out.header_ = header;
+    out.pixels_ = pixels;
     return result;
-}
-
-int32_t SpiPlugin::decode(const QByteArray& bytes, Dib& out, SpiProgressCallback progress,
-                          int32_t lData) const {
-    SpiHandle info = nullptr;
-    SpiHandle pixels = nullptr;
-    const int32_t result = getPicture(bytes.constData(), int32_t(bytes.size()), SPI_INPUT_MEMORY,
-                                      &info, &pixels, progress, lData);
-    return collectDib(result, info, pixels, out);
-}
-
-int32_t SpiPlugin::decodeFile(const QString& path, int32_t offset, Dib& out) const {
-    SpiHandle info = nullptr;
-    SpiHandle pixels = nullptr;
-    const int32_t result = getPicture(QFile::encodeName(path).constData(), offset, SPI_INPUT_FILE,
-                                      &info, &pixels, nullptr, 0);
-    return collectDib(result, info, pixels, out);
 }
 
 } // namespace testsupport
