@@ -51,12 +51,12 @@ typedef void* SpiHandle;
 
 #pragma pack(push, 1)
 typedef struct PictureInfo {
-    int32_t left, top;      /* where the picture is placed; 0, 0 for ordinary pictures */
-    int32_t width, height;  /* picture size in pixels */
-    uint16_t x_density;     /* pixel density across, or the pixel aspect with y_density */
-    uint16_t y_density;     /* pixel density down */
-    int16_t colorDepth;     /* bits per pixel */
-    SpiHandle hInfo;        /* text information about the picture, or null; freed by the caller */
+    int32_t left, top;     /* where the picture is placed; 0, 0 for ordinary pictures */
+    int32_t width, height; /* picture size in pixels */
+    uint16_t x_density;    /* pixel density across, or the pixel aspect with y_density */
+    uint16_t y_density;    /* pixel density down */
+    int16_t colorDepth;    /* bits per pixel */
+    SpiHandle hInfo;       /* text information about the picture, or null; freed by the caller */
 } PictureInfo;
 
 /*

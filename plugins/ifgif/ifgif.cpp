@@ -2,7 +2,6 @@
 #include "plugins/common/spi_common.h"
 #include "plugins/ifgif/gifpicture.h"
 
-
 namespace {
 
 const char* const kPluginInfo[] = {"00IN", "ifgif 1.0 - GIF decoder (giflib)", "*.GIF", "GIF"};
@@ -36,4 +35,3 @@ SPI_EXPORT int32_t GetPreview(const char*, int32_t, uint32_t, SpiHandle*, SpiHan
 }
 
 } // extern "C"
-

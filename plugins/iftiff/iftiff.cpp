@@ -2,7 +2,6 @@
 #include "plugins/common/spi_common.h"
 #include "plugins/iftiff/tiffpicture.h"
 
-
 namespace {
 
 const char* const kPluginInfo[] = {"00IN", "iftiff 1.0 - TIFF decoder (libtiff)", "*.TIF;*.TIFF",
@@ -37,4 +36,3 @@ SPI_EXPORT int32_t GetPreview(const char*, int32_t, uint32_t, SpiHandle*, SpiHan
 }
 
 } // extern "C"
-
