@@ -1,0 +1,3 @@
+#include "correction/settings.h"
+
+TCorrectionSettings CorrectionSettings;

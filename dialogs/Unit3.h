@@ -1,0 +1,15 @@
+// The version dialog. Created once at start-up and shown when needed; its
+// controls come with the work on this window.
+#pragma once
+
+#include <QDialog>
+
+class TOKBottomDlg1 : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit TOKBottomDlg1(QWidget* parent = nullptr);
+};
+
+// The one instance, created at start-up.
+extern TOKBottomDlg1* OKBottomDlg1;
