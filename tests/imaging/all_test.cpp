@@ -16,6 +16,24 @@ using namespace testsupport;
 
 namespace {
 
+// Sets the plug-in search path for as long as it lives.
+class ScopedPluginPath {
+public:
+    explicit ScopedPluginPath(const QByteArray& path) : saved_(qgetenv("TAZU_PLUGIN_PATH")) {
+        qputenv("TAZU_PLUGIN_PATH", path);
+    }
+    ~ScopedPluginPath() { qputenv("TAZU_PLUGIN_PATH", saved_); }
+
+private:
+    QByteArray saved_;
+};
+
+// Puts the stand-in plug-ins in front of the real ones.
+class StandInPlugins : public ScopedPluginPath {
+public:
+    StandInPlugins() : ScopedPluginPath(FAKE_SPI_DIR ":" + qgetenv("TAZU_PLUGIN_PATH")) {}
+};
+
 class TAllTest : public ::testing::Test {
 protected:
     QString path(const QString& name) const { return folder.filePath(name); }
@@ -151,11 +169,42 @@ TEST_F(TAllTest, MissingPluginIsNamedByItsLabel) {
     expectFailure(path(QStringLiteral("b.q4")), QStringLiteral("IFXLD4.SPI not found"), 20);
 
     const QString jpeg = writeJpeg(QStringLiteral("c.jpg"), 16, 16);
-    const QByteArray pluginPath = qgetenv("TAZU_PLUGIN_PATH");
     QTemporaryDir empty;
-    qputenv("TAZU_PLUGIN_PATH", empty.path().toLocal8Bit());
+    const ScopedPluginPath onlyEmpty(QFile::encodeName(empty.path()));
     expectFailure(jpeg, QStringLiteral("IFJPG.SPI not found"), 20);
-    qputenv("TAZU_PLUGIN_PATH", pluginPath);
+}
+
+TEST_F(TAllTest, PicPixelsAreMadeSquare) {
+    const StandInPlugins standIns;
+    const auto loadPic = [&](const char* description) {
+        const QString file = path(QStringLiteral("a.pic"));
+        EXPECT_TRUE(writeFile(file, description));
+        control.setPictureName(file);
+        EXPECT_EQ(control.error(), 0) << description;
+        EXPECT_EQ(control.decoderKind(), TAll::PicKind);
+        return control.picture().size();
+    };
+    EXPECT_EQ(loadPic("320 200 1 2 0 0"), QSize(640, 200));
+    EXPECT_EQ(loadPic("320 200 3 1 0 0"), QSize(320, 600));
+    EXPECT_EQ(loadPic("320 200 0 2 0 0"), QSize(320, 200)) << "a density of 0 says nothing";
+
+    // The PIC2 stand-in lacks GetPictureInfo, which this format needs.
+    const QString pic2 = path(QStringLiteral("b.P2"));
+    ASSERT_TRUE(writeFile(pic2, "320 200 1 1 0 0"));
+    expectFailure(pic2, QStringLiteral("IFPIC2.SPI not found"), 20);
+}
+
+TEST_F(TAllTest, JpegPreviewOfAnotherSizeIsCutToTheThumbnail) {
+    const StandInPlugins standIns;
+    const QString file = path(QStringLiteral("odd.jpg"));
+    ASSERT_TRUE(writeFile(file, "100 80 1 1 30 10"));
+    control.setPreView(true);
+    control.setPictureName(file);
+    EXPECT_EQ(control.error(), 0);
+    EXPECT_EQ(control.orgWidth(), 100);
+    ASSERT_EQ(control.picture().size(), QSize(25, 20));
+    EXPECT_EQ(control.picture().pixel(24, 9), qRgb(0xC0, 0x40, 0x20));
+    EXPECT_EQ(control.picture().pixel(0, 10), qRgb(0, 0, 0));
 }
 
 TEST_F(TAllTest, CorruptJpegReportsThePluginResult) {
