@@ -1,5 +1,6 @@
 // The picture control, loading the test pictures through the built decoder plug-ins.
 #include "imaging/all.h"
+#include "platform/checked.h"
 #include "platform/display.h"
 #include "tests/support/answerer.h"
 #include "tests/support/gifmaker.h"
@@ -187,6 +188,12 @@ TEST_F(TAllTest, PicPixelsAreMadeSquare) {
     EXPECT_EQ(loadPic("320 200 1 2 0 0"), QSize(640, 200));
     EXPECT_EQ(loadPic("320 200 3 1 0 0"), QSize(320, 600));
     EXPECT_EQ(loadPic("320 200 0 2 0 0"), QSize(320, 200)) << "a density of 0 says nothing";
+
+    // A stretch beyond 32 bits abandons the load and leaves nothing behind.
+    ASSERT_TRUE(writeFile(path(QStringLiteral("wide.pic")), "40000 1 1 65535 0 0"));
+    EXPECT_THROW(control.setPictureName(path(QStringLiteral("wide.pic"))), platform::OverflowError);
+    EXPECT_TRUE(control.pictureName().isEmpty());
+    EXPECT_FALSE(control.hasPicture());
 
     // The PIC2 stand-in lacks GetPictureInfo, which this format needs.
     const QString pic2 = path(QStringLiteral("b.P2"));
