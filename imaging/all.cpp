@@ -1,0 +1,326 @@
+#include "imaging/all.h"
+
+#include "imaging/plugin_messages.h"
+#include "platform/checked.h"
+#include "platform/dib.h"
+#include "platform/display.h"
+#include "platform/library.h"
+#include "platform/memory.h"
+#include "plugins/spi.h"
+
+#include <QFile>
+#include <QImageReader>
+#include <QPainter>
+
+#include <algorithm>
+
+struct TAll::Decoder {
+    const char* extension; // upper case, with its dot
+    DecoderKind kind;
+    const char* pluginFile; // null: read by Qt
+    const char* label;      // names the plug-in in "IF<label>.SPI not found"
+};
+
+struct TAll::Exports {
+    GetPictureInfoFunc getPictureInfo = nullptr;
+    GetPictureFunc getPicture = nullptr;
+    GetPreviewFunc getPreview = nullptr;
+};
+
+namespace {
+
+const QString unsupportedExtensionText = QStringLiteral("サポートされない拡張子");
+
+// Qt's image support can draw only on pictures of these formats, and the control's canvas must
+// stay drawable whatever format a file came in.
+QImage paintable(const QImage& image) {
+    return image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
+                                                         : QImage::Format_RGB32);
+}
+
+// A refused DIB is reported as the plug-in would have reported the same fault: too large a
+// picture as memory that cannot be allocated, anything else as corrupt data.
+int32_t resultOfDibError(platform::DibError error) {
+    using platform::DibError;
+    return error == DibError::OutOfMemory || error == DibError::TooLarge ? SPI_NO_MEMORY
+                                                                         : SPI_BROKEN_DATA;
+}
+
+struct DecodedDib {
+    QImage image;
+    int32_t bitCount = 0;
+    int32_t result = SPI_SUCCESS;
+};
+
+// Converts the two blocks a plug-in returned; both are freed by their owners afterwards.
+DecodedDib decodeDib(const platform::OwnedBlock& info, const platform::OwnedBlock& bits) {
+    const platform::LockedBlock infoBytes(info.get());
+    const platform::LockedBlock pixelBytes(bits.get());
+    const platform::ByteView infoView{infoBytes.as<const uint8_t>(), infoBytes.size()};
+    const platform::ByteView pixelView{pixelBytes.as<const uint8_t>(), pixelBytes.size()};
+    auto converted = platform::dibToImage(infoView, pixelView);
+    if (!converted)
+        return {{}, 0, resultOfDibError(converted.error)};
+    return {std::move(converted.value), platform::readDibHeader(infoView).value.bitCount};
+}
+
+// A quarter of a length, rounded up: the size of the plug-in's preview.
+int32_t quarterRoundedUp(int32_t length) {
+    return length / 4 + (length % 4 != 0 ? 1 : 0);
+}
+
+// The picture at exactly the given size: what does not fit is cut off at the right and bottom,
+// what is not covered stays black, as when the pixels are copied into a bitmap of that size.
+// Null when the picture cannot be allocated.
+QImage fittedTo(const QImage& image, QSize size) {
+    if (image.size() == size)
+        return image;
+    QImage fitted(size, QImage::Format_RGB32);
+    if (fitted.isNull())
+        return {};
+    fitted.fill(Qt::black);
+    QPainter painter(&fitted);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.drawImage(0, 0, image);
+    return fitted;
+}
+
+// Stretches a picture whose pixels are not square so that they become square. A density of 0
+// says nothing about the aspect and leaves the picture as it is. Null when the stretched
+// picture cannot be allocated.
+QImage withSquarePixels(const QImage& image, int32_t xDensity, int32_t yDensity) {
+    if ((xDensity == 1 && yDensity == 1) || xDensity == 0 || yDensity == 0)
+        return image;
+    int32_t width = image.width();
+    int32_t height = image.height();
+    if (xDensity < yDensity)
+        width = platform::checkedMul(width, yDensity) / xDensity;
+    else
+        height = platform::checkedMul(height, xDensity) / yDensity;
+    return image.scaled(width, height, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+}
+
+} // namespace
+
+QString pictureExtension(const QString& name) {
+    const qsizetype nameStart =
+        std::max({name.lastIndexOf(u'/'), name.lastIndexOf(u'\\'), name.lastIndexOf(u':')}) + 1;
+    const qsizetype dot = name.lastIndexOf(u'.');
+    if (dot < nameStart)
+        return {};
+    return name.mid(dot).toUpper();
+}
+
+TAll::TAll(QWidget* parent) : platform::ImageControl(parent) {
+    setAutoSize(true);
+}
+
+void TAll::setPictureName(const QString& name) {
+    pictureName_ = name;
+    clearPicture();
+    if (name.isEmpty())
+        error_ = 0;
+    else
+        load();
+}
+
+void TAll::setPreView(bool preView) {
+    preView_ = preView;
+    if (!pictureName_.isEmpty())
+        load();
+}
+
+const TAll::Decoder* TAll::findDecoder(const QString& extension) {
+    // In the order the extensions have always been tested.
+    static const Decoder decoders[] = {
+        {".BMP", NativeKind, nullptr, nullptr},  {".ICO", NativeKind, nullptr, nullptr},
+        {".WMF", NativeKind, nullptr, nullptr},  {".EMF", NativeKind, nullptr, nullptr},
+        {".JPG", JpegKind, "ifjpeg.spi", "JPG"}, {".JPE", JpegKind, "ifjpeg.spi", "JPG"},
+        {".J6I", JpegKind, "ifjpeg.spi", "JPG"}, {".GIF", GifKind, "ifgif.spi", "GIF"},
+        {".CAM", CamKind, "ifcam.spi", "CAM"},   {".TIF", TiffKind, "iftiff.spi", "TIFF"},
+        {".PIC", PicKind, "ifpic.spi", "PIC"},   {".P2", Pic2Kind, "ifpic2.spi", "PIC2"},
+        {".MAG", MagKind, "ifmag.spi", "MAG"},   {".Q4", Xld4Kind, "ifxld4.spi", "XLD4"},
+        {".PI", PiKind, "ifpi.spi", "PI"},
+    };
+    for (const Decoder& decoder : decoders) {
+        if (extension == QLatin1String(decoder.extension))
+            return &decoder;
+    }
+    return nullptr;
+}
+
+void TAll::load() {
+    error_ = 0;
+    paletteMode_ = false;
+    const QString extension = pictureExtension(pictureName_);
+    const Decoder* decoder = findDecoder(extension);
+    if (!decoder) {
+        forgetThumbnailState();
+        fail(ExtensionNotSupported, unsupportedExtensionText);
+        return;
+    }
+    decoderKind_ = decoder->kind;
+    try {
+        if (decoder->kind == NativeKind)
+            loadNative(extension);
+        else
+            loadThroughPlugin(*decoder);
+    } catch (...) {
+        // An overflow abandons the load; it leaves no half-loaded picture behind.
+        clearPicture();
+        pictureName_.clear();
+        throw;
+    }
+}
+
+void TAll::loadNative(const QString& extension) {
+    // The extension decides the format, as it does for the plug-ins: a ".BMP" must be a BMP.
+    QImageReader reader(pictureName_, extension.mid(1).toLower().toLatin1());
+    reader.setAutoDetectImageFormat(false);
+    const QImage image = reader.read();
+    if (image.isNull()) {
+        fail(NativeLoadFailed, pluginResultText(SPI_UNKNOWN_FORMAT));
+        return;
+    }
+    forgetThumbnailState();
+    setPicture(paintable(image));
+}
+
+void TAll::loadThroughPlugin(const Decoder& decoder) {
+    // Loaded for this one picture; freed on every way out of this function.
+    const platform::Library library(QString::fromLatin1(decoder.pluginFile));
+    if (decoder.kind != JpegKind)
+        forgetThumbnailState(); // only JPEG pictures have thumbnails and reported sizes
+    const QString notFoundText = QStringLiteral("IF%1.SPI not found").arg(decoder.label);
+    if (!library.isLoaded()) {
+        fail(PluginNotFound, notFoundText);
+        return;
+    }
+
+    Exports exports;
+    exports.getPicture = library.symbol<GetPictureFunc>("GetPicture");
+    const bool asksForInfo =
+        decoder.kind == JpegKind || decoder.kind == PicKind || decoder.kind == Pic2Kind;
+    if (asksForInfo) {
+        exports.getPictureInfo = library.symbol<GetPictureInfoFunc>("GetPictureInfo");
+        exports.getPreview = library.symbol<GetPreviewFunc>("GetPreview");
+    }
+    // A plug-in without a function this load calls cannot serve it: it counts as missing.
+    const bool jpegThumbnail = decoder.kind == JpegKind && preView_;
+    const bool complete = (jpegThumbnail ? exports.getPreview : exports.getPicture) &&
+                          (!asksForInfo || exports.getPictureInfo);
+    if (!complete) {
+        fail(PluginNotFound, notFoundText);
+        return;
+    }
+
+    // The plug-ins take the name as the file system spells it, NUL-terminated.
+    const QByteArray fileName = QFile::encodeName(pictureName_);
+    if (decoder.kind == JpegKind)
+        loadJpeg(fileName, exports);
+    else
+        loadOther(fileName, exports);
+}
+
+void TAll::loadJpeg(const QByteArray& fileName, const Exports& exports) {
+    // The stream starts at 0 in JPEG files and at 128 or 172 in the usual J6I files; the main
+    // window gives the offset from the J6I header for the others.
+    PictureInfo info{};
+    int32_t result = SPI_UNKNOWN_FORMAT;
+    int32_t offset = 0;
+    for (const int32_t candidate : {0, 128, 172, JpegOffset}) {
+        info = {};
+        result = exports.getPictureInfo(fileName.constData(), candidate, SPI_INPUT_FILE, &info);
+        if (result == SPI_SUCCESS) {
+            offset = candidate;
+            break;
+        }
+    }
+    if (result != SPI_SUCCESS) {
+        fail(result, pluginResultText(result));
+        return;
+    }
+    platform::GlobalFree(info.hInfo); // the text information is not used
+    orgWidth_ = info.width;
+    orgHeight_ = info.height;
+    const QSize size = preView_ ? QSize(quarterRoundedUp(info.width), quarterRoundedUp(info.height))
+                                : QSize(info.width, info.height);
+    if (size.isEmpty()) {
+        fail(SPI_BROKEN_DATA, pluginResultText(SPI_BROKEN_DATA));
+        return;
+    }
+
+    const GetPictureFunc decode = preView_ ? exports.getPreview : exports.getPicture;
+    platform::OwnedBlock infoBlock;
+    platform::OwnedBlock bitsBlock;
+    result = decode(fileName.constData(), offset, SPI_INPUT_FILE, infoBlock.receive(),
+                    bitsBlock.receive(), nullptr, 0);
+    if (result != SPI_SUCCESS) {
+        fail(result, pluginResultText(result));
+        return;
+    }
+    const DecodedDib decoded = decodeDib(infoBlock, bitsBlock);
+    if (decoded.result != SPI_SUCCESS) {
+        fail(decoded.result, pluginResultText(decoded.result));
+        return;
+    }
+    const QImage picture = fittedTo(decoded.image, size);
+    if (picture.isNull()) {
+        fail(SPI_NO_MEMORY, pluginResultText(SPI_NO_MEMORY));
+        return;
+    }
+    setPicture(picture);
+}
+
+void TAll::loadOther(const QByteArray& fileName, const Exports& exports) {
+    platform::OwnedBlock infoBlock;
+    platform::OwnedBlock bitsBlock;
+    const auto decodeAt = [&](int32_t offset) {
+        return exports.getPicture(fileName.constData(), offset, SPI_INPUT_FILE, infoBlock.receive(),
+                                  bitsBlock.receive(), nullptr, 0);
+    };
+    // Some files carry a 128-byte header in front of the picture.
+    int32_t result = decodeAt(0);
+    if (result == SPI_UNKNOWN_FORMAT)
+        result = decodeAt(128);
+    if (result != SPI_SUCCESS) {
+        fail(result, pluginResultText(result));
+        return;
+    }
+    const DecodedDib decoded = decodeDib(infoBlock, bitsBlock);
+    if (decoded.result != SPI_SUCCESS) {
+        fail(decoded.result, pluginResultText(decoded.result));
+        return;
+    }
+    // On a palette display such a picture would get a palette of its own; Qt draws the colours
+    // of its table directly, so only the fact is kept.
+    paletteMode_ = decoded.bitCount <= 8 && platform::screenBitsPerPixel() == 8;
+
+    QImage picture = decoded.image;
+    if (exports.getPictureInfo) {
+        // PIC and PIC2 pictures may have pixels that are not square.
+        PictureInfo info{};
+        if (exports.getPictureInfo(fileName.constData(), 0, SPI_INPUT_FILE, &info) == SPI_SUCCESS) {
+            platform::GlobalFree(info.hInfo);
+            picture = withSquarePixels(picture, info.x_density, info.y_density);
+            if (picture.isNull()) {
+                fail(SPI_NO_MEMORY, pluginResultText(SPI_NO_MEMORY));
+                return;
+            }
+        }
+    }
+    setPicture(picture);
+}
+
+void TAll::forgetThumbnailState() {
+    preView_ = false;
+    orgWidth_ = 0;
+    orgHeight_ = 0;
+}
+
+void TAll::fail(int error, const QString& text) {
+    error_ = error;
+    clearPicture();
+    showFileMessage(text, pictureName_);
+    pictureName_.clear();
+}

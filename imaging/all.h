@@ -1,0 +1,93 @@
+// The program's picture control: it loads a picture file as soon as it is given the file's name,
+// either through Qt's own image reading (BMP, ICO, WMF, EMF) or through a decoder plug-in, at full
+// size or, for JPEG pictures, as a quarter-size thumbnail.
+#pragma once
+
+#include "platform/imagecontrol.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstdint>
+
+// The extension of a file name: the text from the last "." after the last "/", "\" or ":",
+// upper-cased; empty when the name has none.
+QString pictureExtension(const QString& name);
+
+class TAll : public platform::ImageControl {
+    Q_OBJECT
+    Q_PROPERTY(QString PictureName READ pictureName WRITE setPictureName)
+    Q_PROPERTY(bool PreView READ preView WRITE setPreView)
+    Q_PROPERTY(int OrgWidth READ orgWidth)
+    Q_PROPERTY(int OrgHeight READ orgHeight)
+    Q_PROPERTY(bool AutoSize READ autoSize WRITE setAutoSize)
+    Q_PROPERTY(int Error READ error)
+
+public:
+    // Which decoder reads a picture, by its extension.
+    enum DecoderKind {
+        NativeKind = 0, // BMP, ICO, WMF, EMF through Qt
+        JpegKind = 1,
+        GifKind = 2,
+        TiffKind = 3,
+        PicKind = 4,
+        Pic2Kind = 5,
+        MagKind = 6,
+        Xld4Kind = 7,
+        PiKind = 8,
+        CamKind = 9,
+    };
+
+    // Values of Error besides 0 (loaded or cleared) and a plug-in's own result code.
+    static constexpr int NativeLoadFailed = 2;
+    static constexpr int ExtensionNotSupported = 10;
+    static constexpr int PluginNotFound = 20;
+
+    explicit TAll(QWidget* parent = nullptr);
+
+    const QString& pictureName() const { return pictureName_; }
+    // Loads the named picture, or clears the picture when the name is empty. Failures are
+    // shown to the user; afterwards the picture and the name are empty and Error says why.
+    void setPictureName(const QString& name);
+
+    bool preView() const { return preView_; }
+    // Thumbnail mode; loads the current picture again when there is one.
+    void setPreView(bool preView);
+
+    // The size the JPEG plug-in reported for the last JPEG picture; 0 for other formats.
+    int orgWidth() const { return orgWidth_; }
+    int orgHeight() const { return orgHeight_; }
+
+    int error() const { return error_; }
+
+    int decoderKind() const { return decoderKind_; }
+    // The last picture came with a colour table on an 8-bit (palette) display.
+    bool paletteMode() const { return paletteMode_; }
+
+    // Where the JPEG plug-in may also find the picture data: the offset of the JPEG stream in
+    // a J6I file. The main window sets it before each load.
+    int JpegOffset = 0;
+
+private:
+    struct Decoder; // one row of the extension table
+    struct Exports; // the plug-in functions one load calls
+
+    static const Decoder* findDecoder(const QString& extension);
+
+    void load();
+    void loadNative(const QString& extension);
+    void loadThroughPlugin(const Decoder& decoder);
+    void loadJpeg(const QByteArray& fileName, const Exports& exports);
+    void loadOther(const QByteArray& fileName, const Exports& exports);
+    void forgetThumbnailState();
+    // Empties the picture and the name and tells the user why.
+    void fail(int error, const QString& text);
+
+    QString pictureName_;
+    bool preView_ = false;
+    int orgWidth_ = 0;
+    int orgHeight_ = 0;
+    int error_ = 0;
+    int decoderKind_ = NativeKind;
+    bool paletteMode_ = false;
+};

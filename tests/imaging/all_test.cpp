@@ -1,0 +1,250 @@
+// The picture control, loading the test pictures through the built decoder plug-ins.
+#include "imaging/all.h"
+#include "platform/checked.h"
+#include "platform/display.h"
+#include "tests/support/answerer.h"
+#include "tests/support/gifmaker.h"
+#include "tests/support/jpegmaker.h"
+#include "tests/support/testpatterns.h"
+#include "tests/support/tiffmaker.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QTemporaryDir>
+
+using namespace testsupport;
+
+namespace {
+
+// Sets the plug-in search path for as long as it lives.
+class ScopedPluginPath {
+public:
+    explicit ScopedPluginPath(const QByteArray& path) : saved_(qgetenv("TAZU_PLUGIN_PATH")) {
+        qputenv("TAZU_PLUGIN_PATH", path);
+    }
+    ~ScopedPluginPath() { qputenv("TAZU_PLUGIN_PATH", saved_); }
+
+private:
+    QByteArray saved_;
+};
+
+// Puts the stand-in plug-ins in front of the real ones.
+class StandInPlugins : public ScopedPluginPath {
+public:
+    StandInPlugins() : ScopedPluginPath(FAKE_SPI_DIR ":" + qgetenv("TAZU_PLUGIN_PATH")) {}
+};
+
+class TAllTest : public ::testing::Test {
+protected:
+    QString path(const QString& name) const { return folder.filePath(name); }
+
+    QString writeJpeg(const QString& name, int width, int height) const {
+        const QString file = path(name);
+        EXPECT_TRUE(writeFile(file, makeJpeg(makeQuadrantPicture(width, height).image)));
+        return file;
+    }
+
+    // Loads the file and expects it to fail with this message and Error.
+    void expectFailure(const QString& file, const QString& text, int error) {
+        answerer.messages.clear();
+        control.setPictureName(file);
+        EXPECT_EQ(answerer.texts(), QStringList{text + QStringLiteral(" [") + file + u']'});
+        EXPECT_EQ(control.error(), error);
+        EXPECT_TRUE(control.pictureName().isEmpty());
+        EXPECT_FALSE(control.hasPicture());
+    }
+
+    QTemporaryDir temporary;
+    QDir folder{temporary.path()};
+    RecordingAnswerer answerer;
+    TAll control;
+};
+
+TEST_F(TAllTest, JpegLoadsAsThumbnailOrAtFullSize) {
+    EXPECT_TRUE(control.autoSize());
+    EXPECT_EQ(control.JpegOffset, 0);
+    const QString file = writeJpeg(QStringLiteral("a.jpg"), 641, 479);
+
+    control.setPreView(true);
+    control.setPictureName(file);
+    EXPECT_EQ(control.error(), 0);
+    EXPECT_EQ(control.decoderKind(), TAll::JpegKind);
+    EXPECT_EQ(control.picture().size(), QSize(161, 120));
+    EXPECT_EQ(control.size(), QSize(161, 120)) << "auto-size";
+    EXPECT_EQ(control.property("OrgWidth").toInt(), 641);
+    EXPECT_EQ(control.property("OrgHeight").toInt(), 479);
+
+    control.setProperty("PreView", false); // loads again at full size
+    EXPECT_EQ(control.picture().size(), QSize(641, 479));
+    EXPECT_EQ(control.orgWidth(), 641);
+    EXPECT_EQ(control.property("PictureName").toString(), file);
+    EXPECT_TRUE(answerer.messages.empty());
+}
+
+TEST_F(TAllTest, J6iStreamIsFoundAtTheOffsetTheCallerGives) {
+    J6iOptions options;
+    options.headerLength = 300;
+    const QString file = path(QStringLiteral("CAM1.J6I"));
+    ASSERT_TRUE(writeFile(file, makeJ6i(options)));
+
+    control.JpegOffset = 300;
+    control.setPreView(true);
+    control.setPictureName(file);
+    EXPECT_EQ(control.error(), 0);
+    EXPECT_EQ(control.picture().size(), QSize(192, 120));
+
+    control.JpegOffset = 0;
+    control.setPreView(true);
+    expectFailure(file, QStringLiteral("未知のフォーマット"), 2);
+}
+
+TEST_F(TAllTest, ExtensionsCompareWholeInAnyCase) {
+    for (const char* name : {"a.jpg", "b.Jpg", "c.JPG", "d.jpe"}) {
+        const QString file = writeJpeg(QString::fromLatin1(name), 32, 16);
+        control.setPictureName(file);
+        EXPECT_EQ(control.error(), 0) << name;
+        EXPECT_EQ(control.pictureName(), file);
+    }
+    for (const char* name : {"e.JPEG", "f.TIFF", "noextension", "dot.jpg/inside"}) {
+        const QString file = path(QString::fromLatin1(name));
+        expectFailure(file, QStringLiteral("サポートされない拡張子"), 10);
+    }
+    EXPECT_EQ(pictureExtension(QStringLiteral("x.y\\z")), QString());
+    EXPECT_EQ(pictureExtension(QStringLiteral("c:a.b.tif")), QStringLiteral(".TIF"));
+}
+
+TEST_F(TAllTest, OtherPluginFormatsLoadAtFullSizeWithoutReportedSize) {
+    control.setPreView(true);
+    control.setPictureName(writeJpeg(QStringLiteral("first.jpg"), 64, 48));
+    ASSERT_EQ(control.orgWidth(), 64);
+
+    const QString tiff = path(QStringLiteral("b.tif"));
+    writeTiff(tiff, {colourPattern(40, 30)});
+    control.setPictureName(tiff);
+    EXPECT_EQ(control.error(), 0);
+    EXPECT_EQ(control.decoderKind(), TAll::TiffKind);
+    EXPECT_EQ(control.picture().size(), QSize(40, 30));
+    EXPECT_FALSE(control.preView());
+    EXPECT_EQ(control.orgWidth(), 0);
+    EXPECT_EQ(control.orgHeight(), 0);
+
+    // A GIF behind 128 bytes of another header is found on the second try; on an 8-bit
+    // display its colour table puts the control in palette mode.
+    const QString gif = path(QStringLiteral("c.gif"));
+    ASSERT_TRUE(writeFile(gif, QByteArray(128, 'x') + makeGif({{indexedPattern(20, 10, 16)}})));
+    platform::overrideScreenDepth(8);
+    control.setPictureName(gif);
+    platform::overrideScreenDepth(std::nullopt);
+    EXPECT_EQ(control.error(), 0);
+    EXPECT_EQ(control.picture().size(), QSize(20, 10));
+    EXPECT_EQ(control.picture().pixel(1, 0), indexedPattern(20, 10, 16).pixel(1, 0));
+    EXPECT_TRUE(control.paletteMode());
+    EXPECT_TRUE(answerer.messages.empty());
+}
+
+TEST_F(TAllTest, NativeFormatsLoadThroughQt) {
+    const QString bmp = path(QStringLiteral("a.BMP"));
+    ASSERT_TRUE(colourPattern(30, 20).save(bmp, "BMP"));
+    const QString ico = path(QStringLiteral("b.ico"));
+    ASSERT_TRUE(colourPattern(32, 32).save(ico, "ICO"));
+    control.setPreView(true);
+    for (const QString& file : {bmp, ico}) {
+        control.setPictureName(file);
+        EXPECT_EQ(control.error(), 0);
+        EXPECT_EQ(control.decoderKind(), TAll::NativeKind);
+        EXPECT_FALSE(control.preView());
+    }
+    EXPECT_EQ(control.picture().size(), QSize(32, 32));
+
+    // The extension decides the format: a JPEG named ".bmp" is not read.
+    writeJpeg(QStringLiteral("jpeg.bmp"), 16, 16);
+    expectFailure(path(QStringLiteral("jpeg.bmp")), QStringLiteral("未知のフォーマット"), 2);
+    const QString wmf = path(QStringLiteral("d.wmf"));
+    ASSERT_TRUE(writeFile(wmf, QByteArray("\xd7\xcd\xc6\x9a metafile")));
+    expectFailure(wmf, QStringLiteral("未知のフォーマット"), 2);
+}
+
+TEST_F(TAllTest, MissingPluginIsNamedByItsLabel) {
+    expectFailure(path(QStringLiteral("a.PIC")), QStringLiteral("IFPIC.SPI not found"), 20);
+    expectFailure(path(QStringLiteral("b.q4")), QStringLiteral("IFXLD4.SPI not found"), 20);
+
+    const QString jpeg = writeJpeg(QStringLiteral("c.jpg"), 16, 16);
+    QTemporaryDir empty;
+    const ScopedPluginPath onlyEmpty(QFile::encodeName(empty.path()));
+    expectFailure(jpeg, QStringLiteral("IFJPG.SPI not found"), 20);
+}
+
+TEST_F(TAllTest, PicPixelsAreMadeSquare) {
+    const StandInPlugins standIns;
+    const auto loadPic = [&](const char* description) {
+        const QString file = path(QStringLiteral("a.pic"));
+        EXPECT_TRUE(writeFile(file, description));
+        control.setPictureName(file);
+        EXPECT_EQ(control.error(), 0) << description;
+        EXPECT_EQ(control.decoderKind(), TAll::PicKind);
+        return control.picture().size();
+    };
+    EXPECT_EQ(loadPic("320 200 1 2 0 0"), QSize(640, 200));
+    EXPECT_EQ(loadPic("320 200 3 1 0 0"), QSize(320, 600));
+    EXPECT_EQ(loadPic("320 200 0 2 0 0"), QSize(320, 200)) << "a density of 0 says nothing";
+
+    // A stretch beyond 32 bits abandons the load and leaves nothing behind.
+    ASSERT_TRUE(writeFile(path(QStringLiteral("wide.pic")), "40000 1 1 65535 0 0"));
+    EXPECT_THROW(control.setPictureName(path(QStringLiteral("wide.pic"))), platform::OverflowError);
+    EXPECT_TRUE(control.pictureName().isEmpty());
+    EXPECT_FALSE(control.hasPicture());
+
+    // The PIC2 stand-in lacks GetPictureInfo, which this format needs.
+    const QString pic2 = path(QStringLiteral("b.P2"));
+    ASSERT_TRUE(writeFile(pic2, "320 200 1 1 0 0"));
+    expectFailure(pic2, QStringLiteral("IFPIC2.SPI not found"), 20);
+}
+
+TEST_F(TAllTest, JpegPreviewOfAnotherSizeIsCutToTheThumbnail) {
+    const StandInPlugins standIns;
+    const QString file = path(QStringLiteral("odd.jpg"));
+    ASSERT_TRUE(writeFile(file, "100 80 1 1 30 10"));
+    control.setPreView(true);
+    control.setPictureName(file);
+    EXPECT_EQ(control.error(), 0);
+    EXPECT_EQ(control.orgWidth(), 100);
+    ASSERT_EQ(control.picture().size(), QSize(25, 20));
+    EXPECT_EQ(control.picture().pixel(24, 9), qRgb(0xC0, 0x40, 0x20));
+    EXPECT_EQ(control.picture().pixel(0, 10), qRgb(0, 0, 0));
+}
+
+TEST_F(TAllTest, CorruptJpegReportsThePluginResult) {
+    const QString file = path(QStringLiteral("broken.jpg"));
+    ASSERT_TRUE(writeFile(file, makeJpeg(makeQuadrantPicture(64, 64).image).left(20)));
+    control.setPreView(true);
+    expectFailure(file, QStringLiteral("データが壊れている"), 3);
+}
+
+TEST_F(TAllTest, EmptyNameClearsAndPreViewAloneLoadsNothing) {
+    control.setPreView(true);
+    EXPECT_FALSE(control.hasPicture());
+    EXPECT_TRUE(answerer.messages.empty());
+
+    control.setPictureName(path(QStringLiteral("none.xyz")));
+    ASSERT_EQ(control.error(), 10);
+    control.setPictureName(writeJpeg(QStringLiteral("a.jpg"), 16, 16));
+    ASSERT_TRUE(control.hasPicture());
+    control.setPictureName({});
+    EXPECT_FALSE(control.hasPicture());
+    EXPECT_EQ(control.error(), 0);
+}
+
+TEST_F(TAllTest, LongJapanesePathLoads) {
+    QString relative;
+    for (int level = 0; level < 3; ++level)
+        relative += QStringLiteral("デジタルカメラの写真フォルダ").repeated(4) + u'/';
+    ASSERT_TRUE(folder.mkpath(relative));
+    const QString file = writeJpeg(relative + QStringLiteral("画像.jpg"), 48, 32);
+    ASSERT_GT(QFile::encodeName(file).size(), 255);
+    control.setPictureName(file);
+    EXPECT_EQ(control.error(), 0);
+    EXPECT_EQ(control.picture().size(), QSize(48, 32));
+}
+
+} // namespace
