@@ -237,7 +237,7 @@ void TAll::loadJpeg(const QByteArray& fileName, const Exports& exports) {
         }
     }
     if (result != SPI_SUCCESS) {
-        fail(result, pluginResultText(result));
+        failWithResult(result);
         return;
     }
     platform::GlobalFree(info.hInfo); // the text information is not used
@@ -246,7 +246,7 @@ void TAll::loadJpeg(const QByteArray& fileName, const Exports& exports) {
     const QSize size = preView_ ? QSize(quarterRoundedUp(info.width), quarterRoundedUp(info.height))
                                 : QSize(info.width, info.height);
     if (size.isEmpty()) {
-        fail(SPI_BROKEN_DATA, pluginResultText(SPI_BROKEN_DATA));
+        failWithResult(SPI_BROKEN_DATA);
         return;
     }
 
@@ -256,17 +256,17 @@ void TAll::loadJpeg(const QByteArray& fileName, const Exports& exports) {
     result = decode(fileName.constData(), offset, SPI_INPUT_FILE, infoBlock.receive(),
                     bitsBlock.receive(), nullptr, 0);
     if (result != SPI_SUCCESS) {
-        fail(result, pluginResultText(result));
+        failWithResult(result);
         return;
     }
     const DecodedDib decoded = decodeDib(infoBlock, bitsBlock);
     if (decoded.result != SPI_SUCCESS) {
-        fail(decoded.result, pluginResultText(decoded.result));
+        failWithResult(decoded.result);
         return;
     }
     const QImage picture = fittedTo(decoded.image, size);
     if (picture.isNull()) {
-        fail(SPI_NO_MEMORY, pluginResultText(SPI_NO_MEMORY));
+        failWithResult(SPI_NO_MEMORY);
         return;
     }
     setPicture(picture);
@@ -284,12 +284,12 @@ void TAll::loadOther(const QByteArray& fileName, const Exports& exports) {
     if (result == SPI_UNKNOWN_FORMAT)
         result = decodeAt(128);
     if (result != SPI_SUCCESS) {
-        fail(result, pluginResultText(result));
+        failWithResult(result);
         return;
     }
     const DecodedDib decoded = decodeDib(infoBlock, bitsBlock);
     if (decoded.result != SPI_SUCCESS) {
-        fail(decoded.result, pluginResultText(decoded.result));
+        failWithResult(decoded.result);
         return;
     }
     // On a palette display such a picture would get a palette of its own; Qt draws the colours
@@ -304,7 +304,7 @@ void TAll::loadOther(const QByteArray& fileName, const Exports& exports) {
             platform::GlobalFree(info.hInfo);
             picture = withSquarePixels(picture, info.x_density, info.y_density);
             if (picture.isNull()) {
-                fail(SPI_NO_MEMORY, pluginResultText(SPI_NO_MEMORY));
+                failWithResult(SPI_NO_MEMORY);
                 return;
             }
         }
@@ -316,6 +316,10 @@ void TAll::forgetThumbnailState() {
     preView_ = false;
     orgWidth_ = 0;
     orgHeight_ = 0;
+}
+
+void TAll::failWithResult(int32_t result) {
+    fail(result, pluginResultText(result));
 }
 
 void TAll::fail(int error, const QString& text) {

@@ -82,6 +82,8 @@ private:
     void forgetThumbnailState();
     // Empties the picture and the name and tells the user why.
     void fail(int error, const QString& text);
+    // fail() with the message of a plug-in result code (or of the same code found here).
+    void failWithResult(int32_t result);
 
     QString pictureName_;
     bool preView_ = false;

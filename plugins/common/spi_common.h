@@ -111,6 +111,14 @@ struct Densities {
 //   int32_t width() const, height() const; int16_t bitsPerPixel() const;
 //   Densities densities() const; std::string text() const;
 //   int32_t decode(DibOutput&, SpiProgressCallback, int32_t lData);
+// Reads the input and opens the picture in it; input must outlive picture.
+template <class Picture>
+int32_t openPicture(const char* buf, int32_t len, uint32_t flag, Input& input, Picture& picture) {
+    if (const int32_t result = readInput(buf, len, flag, input); result != SPI_SUCCESS)
+        return result;
+    return picture.open(input.data, input.size);
+}
+
 template <class Picture>
 int32_t describePicture(const char* buf, int32_t len, uint32_t flag, PictureInfo* info) {
     if (!info)
@@ -118,10 +126,9 @@ int32_t describePicture(const char* buf, int32_t len, uint32_t flag, PictureInfo
     *info = PictureInfo{};
     return resultOf([&]() -> int32_t {
         Input input;
-        if (const int32_t result = readInput(buf, len, flag, input); result != SPI_SUCCESS)
-            return result;
         Picture picture;
-        if (const int32_t result = picture.open(input.data, input.size); result != SPI_SUCCESS)
+        if (const int32_t result = openPicture(buf, len, flag, input, picture);
+            result != SPI_SUCCESS)
             return result;
         SpiHandle text = textBlock(picture.text());
         if (!text)
@@ -146,10 +153,9 @@ int32_t decodePicture(const char* buf, int32_t len, uint32_t flag, SpiHandle* pH
     *pHBm = nullptr;
     return resultOf([&]() -> int32_t {
         Input input;
-        if (const int32_t result = readInput(buf, len, flag, input); result != SPI_SUCCESS)
-            return result;
         Picture picture;
-        if (const int32_t result = picture.open(input.data, input.size); result != SPI_SUCCESS)
+        if (const int32_t result = openPicture(buf, len, flag, input, picture);
+            result != SPI_SUCCESS)
             return result;
         DibOutput dib;
         if (const int32_t result = picture.decode(dib, progress, lData); result != SPI_SUCCESS)
