@@ -31,6 +31,10 @@ public:
 signals:
     // The user picked a volume (its root); drive() already returns it.
     void driveChosen(const QString& root);
+
+private:
+    // Fills the list from mountedVolumes(), keeping the volume shown when it is still there.
+    void readVolumes();
 };
 
 // The current folder's path from its volume's root down (each ancestor one item, indented by
@@ -53,6 +57,9 @@ public:
 signals:
     // The current folder changed, or the user activated the current folder again.
     void changed();
+
+private:
+    QString directory_;
 };
 
 // File types as "description|masks|description|masks|...", masks separated by ";".
