@@ -1,28 +1,95 @@
 #include "app/Tazu.h"
 
 #include "correction/settings.h"
+#include "dialogs/Unit3.h"
+#include "dialogs/opt.h"
+#include "imaging/all.h"
+#include "imaging/j6i.h"
+#include "platform/filecontrols.h"
+#include "platform/guard.h"
 #include "platform/interaction.h"
 #include "platform/library.h"
 #include "platform/profile.h"
+#include "platform/volumes.h"
+#include "platform/waitcursor.h"
+#include "viewer/Gfull.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QPalette>
-
-bool StartupOk = false;
-bool J6ILargeSize = true;
-int ViewerWidth = 768;
-int ViewerHeight = 576;
-
-TForm1* Form1 = nullptr;
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QSpinBox>
 
 namespace {
 
 const QString Section = QStringLiteral("TForm1");
+const QString WarningCaption = QStringLiteral("警告");
+const QString CellHint = QStringLiteral("ダブルクリックで画像ビューアが開く");
+const QString SelectionHint = QStringLiteral("印刷の選択－非選択切替");
+
+const QColor Silver(192, 192, 192);
+const QColor Grey(128, 128, 128);
+const QColor Blue(0, 0, 255);
 
 // The plug-in counts as present when it can be loaded; it is freed again at once.
 bool pluginLoads(const QString& name) {
     return platform::Library(name).isLoaded();
+}
+
+void setColour(QWidget* widget, QPalette::ColorRole role, const QColor& colour) {
+    QPalette palette = widget->palette();
+    palette.setColor(role, colour);
+    widget->setPalette(palette);
+}
+
+// A child control by its design name, compared without regard to case.
+template <typename Control> Control* findByName(const QObject* parent, const QString& name) {
+    for (Control* control : parent->findChildren<Control*>())
+        if (control->objectName().compare(name, Qt::CaseInsensitive) == 0)
+            return control;
+    return nullptr;
+}
+
+template <typename Control> Control* requireByName(const QObject* parent, const QString& name) {
+    Control* control = findByName<Control>(parent, name);
+    if (!control)
+        qFatal("The main window has no control named %s", qPrintable(name));
+    return control;
+}
+
+template <typename Control>
+Control* place(Control* control, const QString& name, int left, int top, int width = -1,
+               int height = -1) {
+    control->setObjectName(name);
+    if (width < 0) {
+        control->adjustSize();
+        control->move(left, top);
+    } else {
+        control->setGeometry(left, top, width, height);
+    }
+    return control;
+}
+
+QPushButton* button(QWidget* client, const QString& name, const QString& caption,
+                    const QString& hint, QRect geometry) {
+    auto* b = new QPushButton(caption, client);
+    b->setObjectName(name);
+    b->setGeometry(geometry);
+    b->setToolTip(hint);
+    return b;
+}
+
+// A caption at a place that is not one of the window's named controls.
+QLabel* caption(QWidget* client, const QString& text, int left, int top) {
+    auto* label = new QLabel(text, client);
+    label->adjustSize();
+    label->move(left, top);
+    return label;
 }
 
 } // namespace
@@ -33,10 +100,14 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     auto* client = new QWidget(this);
     client->setFixedSize(584, 406);
     client->setAutoFillBackground(true);
-    QPalette silver = client->palette();
-    silver.setColor(QPalette::Window, QColor(192, 192, 192));
-    client->setPalette(silver);
+    setColour(client, QPalette::Window, Silver);
+    QFont font(QStringLiteral("ＭＳ Ｐゴシック"));
+    font.setPixelSize(12);
+    client->setFont(font);
     setCentralWidget(client);
+    buildControls(client);
+    buildMenu();
+    findCells();
     FormCreate();
 }
 
@@ -44,10 +115,206 @@ TForm1::~TForm1() {
     FormDestroy();
 }
 
+void TForm1::buildControls(QWidget* client) {
+    DriveComboBox1 =
+        place(new platform::DriveComboBox(client), QStringLiteral("DriveComboBox1"), 8, 0, 161, 22);
+    DriveComboBox1->setToolTip(QStringLiteral("ドライブの変更"));
+    FilterComboBox1 = place(new platform::FilterComboBox(client), QStringLiteral("FilterComboBox1"),
+                            8, 24, 161, 22);
+    FilterComboBox1->setToolTip(QStringLiteral("ファイルタイプの変更"));
+    DirectoryListBox1 = place(new platform::DirectoryListBox(client),
+                              QStringLiteral("DirectoryListBox1"), 176, 0, 153, 153);
+    DirectoryListBox1->setToolTip(QStringLiteral("ディレクトリの選択"));
+    FileListBox1 = new platform::FileListBox(this);
+    FileListBox1->setObjectName(QStringLiteral("FileListBox1"));
+
+    Button2 = button(client, QStringLiteral("Button2"), QStringLiteral("ｻﾑﾈｲﾙ表示"),
+                     QStringLiteral("サムネイルの表示非表示切替"), {16, 72, 97, 33});
+    Button3 = button(client, QStringLiteral("Button3"), QStringLiteral("開く"),
+                     QStringLiteral("選択画像でビューアを開きます"), {120, 72, 41, 33});
+    maebt = button(client, QStringLiteral("maebt"), QStringLiteral("前頁"), QString(),
+                   {16, 112, 49, 33});
+    tugibt = button(client, QStringLiteral("tugibt"), QStringLiteral("次頁"),
+                    QStringLiteral("次の頁を表示"), {70, 112, 49, 33});
+    Label27 = place(new QLabel(client), QStringLiteral("Label27"), 124, 120, 48, 15);
+    Button1 = button(client, QStringLiteral("Button1"), QStringLiteral("印刷"),
+                     QStringLiteral("印刷をします"), {344, 16, 57, 49});
+    place(new QLabel(QStringLiteral("選択枚数"), client), QStringLiteral("Label25"), 344, 88);
+    place(new QLabel(client), QStringLiteral("Label26"), 352, 112, 48, 15);
+
+    // The correction settings: numbers under their captions in two frames.
+    auto* colourFrame = new QGroupBox(QStringLiteral("カラーバランス"), client);
+    colourFrame->setGeometry(416, 8, 164, 74);
+    auto* toneFrame = new QGroupBox(QStringLiteral("トーンバランス"), client);
+    toneFrame->setGeometry(416, 82, 164, 72);
+    const std::array<QString, 6> captions{QStringLiteral("青"),     QStringLiteral("緑"),
+                                          QStringLiteral("赤"),     QStringLiteral("ハイライト"),
+                                          QStringLiteral("ミドル"), QStringLiteral("シャドウ")};
+    const std::array<int, 3> columns{432, 480, 528};
+    for (int i = 0; i < 6; ++i) {
+        // Label1..3 are blue, green, red; Label4..6 highlight, middle, shadow from the right.
+        const int column = i < 3 ? columns[i] : columns[5 - i];
+        const int top = i < 3 ? 48 : 120;
+        QLabel* number =
+            place(new QLabel(client), QStringLiteral("Label%1").arg(i + 1), column, top, 40, 15);
+        settingLabels_[i] = number;
+        QLabel* over = caption(client, captions[i], column, top - 18);
+        if (i >= 3) {
+            QFont small = over->font();
+            small.setPixelSize(10);
+            over->setFont(small);
+            over->adjustSize();
+        }
+    }
+    colourWhen_ = place(new QLabel(client), QStringLiteral("Label23"), 488, 64, 84, 15);
+    colourWhen_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    toneWhen_ = place(new QLabel(client), QStringLiteral("Label24"), 488, 136, 84, 15);
+    toneWhen_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+
+    for (int i = 0; i < CellsPerPage; ++i)
+        buildCell(client, i);
+    auto* work = new TAll(this);
+    work->setObjectName(QStringLiteral("bg"));
+    work->hide();
+    bg = work;
+
+    connect(DriveComboBox1, &platform::DriveComboBox::driveChosen, this,
+            platform::guardedSlot([this](const QString& drive) { DriveComboBox1Change(drive); }));
+    connect(FilterComboBox1, &platform::FilterComboBox::filterChosen, this,
+            platform::guardedSlot([this] { FilterComboBox1Change(); }));
+    connect(DirectoryListBox1, &platform::DirectoryListBox::changed, this,
+            platform::guardedSlot([this] { OpenFolder(); }));
+    connect(Button2, &QPushButton::clicked, this,
+            platform::guardedSlot([this] { Button2Click(); }));
+    connect(Button3, &QPushButton::clicked, this, platform::guardedSlot([this] { Open1Click(); }));
+    connect(maebt, &QPushButton::clicked, this, platform::guardedSlot([this] { maebtClick(); }));
+    connect(tugibt, &QPushButton::clicked, this, platform::guardedSlot([this] { tugibtClick(); }));
+}
+
+// The cell's controls at their places in the cell's frame, named as the design names them.
+void TForm1::buildCell(QWidget* client, int index) {
+    const int left = 8 + 144 * (index % 4);
+    const int top = 155 + 128 * (index / 4);
+
+    auto* shape =
+        place(new QFrame(client), QStringLiteral("Shape%1").arg(index + 1), left, top, 137, 87);
+    shape->setFrameShape(QFrame::Box);
+    shape->setAutoFillBackground(true);
+    setColour(shape, QPalette::Window, Silver);
+
+    auto* thumbnail =
+        place(new TAll(client), QStringLiteral("ls%1").arg(index), left + 19, top + 4, 100, 80);
+    thumbnail->setStretch(true);
+    thumbnail->setAutoSize(false);
+    thumbnail->setPreView(true);
+
+    auto* name = place(new QLabel(client), QStringLiteral("Label%1").arg(index + 12), left + 8,
+                       top + 37, 121, 25);
+    name->setAlignment(Qt::AlignCenter);
+    QFont nameFont = name->font();
+    nameFont.setPixelSize(15);
+    name->setFont(nameFont);
+
+    place(new QLabel(QStringLiteral("メモ"), client), QStringLiteral("Label%1").arg(index + 28),
+          left + 4, top + 89);
+    place(new QLineEdit(client), QStringLiteral("Edit%1").arg(index + 2), left + 32, top + 85, 98,
+          20);
+    auto* selection = place(new QPushButton(QStringLiteral("未選択"), client),
+                            QStringLiteral("BitBtn%1").arg(index + 1), left + 8, top + 105, 80, 20);
+    selection->setFocusPolicy(Qt::TabFocus);
+    auto* copies = place(new QSpinBox(client), QStringLiteral("SpinEdit%1").arg(index + 1),
+                         left + 88, top + 103, 42, 24);
+    copies->setRange(1, 99);
+}
+
+void TForm1::buildMenu() {
+    fileMenu_ = menuBar()->addMenu(QStringLiteral("ファイル"));
+    fileMenu_->setObjectName(QStringLiteral("K1"));
+    Open1 = fileMenu_->addAction(QStringLiteral("開く"));
+    Open1->setObjectName(QStringLiteral("Open1"));
+    fileMenu_->addSeparator();
+    print1_ = fileMenu_->addAction(QStringLiteral("印刷"));
+    print1_->setObjectName(QStringLiteral("Print1"));
+    fileMenu_->addSeparator();
+    fileMenu_->addAction(QStringLiteral("メモ保存"))->setObjectName(QStringLiteral("memosave"));
+    fileMenu_->addSeparator();
+    QAction* exit1 = fileMenu_->addAction(QStringLiteral("終了"));
+    exit1->setObjectName(QStringLiteral("Exit1"));
+
+    QMenu* edit1 = menuBar()->addMenu(QStringLiteral("編集"));
+    edit1->setObjectName(QStringLiteral("Edit1"));
+    edit1->addAction(QStringLiteral("すべてを選択"))->setObjectName(QStringLiteral("K5"));
+    edit1->addAction(QStringLiteral("すべてを選択解除"))->setObjectName(QStringLiteral("K6"));
+
+    QAction* options = menuBar()->addAction(QStringLiteral("オプション"));
+    options->setObjectName(QStringLiteral("K3"));
+    QAction* version = menuBar()->addAction(QStringLiteral("バージョン情報"));
+    version->setObjectName(QStringLiteral("K2"));
+
+    connect(fileMenu_, &QMenu::aboutToShow, this,
+            platform::guardedSlot([this] { print1_->setEnabled(AnySelected()); }));
+    connect(Open1, &QAction::triggered, this, platform::guardedSlot([this] { Open1Click(); }));
+    connect(exit1, &QAction::triggered, this, [this] { close(); });
+    connect(options, &QAction::triggered, this, platform::guardedSlot([] {
+                if (OKBottomDlg2)
+                    OKBottomDlg2->exec();
+            }));
+    connect(version, &QAction::triggered, this, platform::guardedSlot([] {
+                if (OKBottomDlg1)
+                    OKBottomDlg1->exec();
+            }));
+}
+
+// The cells' controls are reached through their design names, as the rest of the program
+// reaches them; the thumbnails' places in the design give the cell grid.
+void TForm1::findCells() {
+    for (int i = 0; i < CellsPerPage; ++i) {
+        Cell& cell = cells_[i];
+        cell.shape = requireByName<QFrame>(this, QStringLiteral("Shape%1").arg(i + 1));
+        cell.thumbnail = requireByName<TAll>(this, QStringLiteral("LS%1").arg(i));
+        cell.name = requireByName<QLabel>(this, QStringLiteral("Label%1").arg(i + 12));
+        cell.memoCaption = requireByName<QLabel>(this, QStringLiteral("Label%1").arg(i + 28));
+        cell.memo = requireByName<QLineEdit>(this, QStringLiteral("Edit%1").arg(i + 2));
+        cell.selection = requireByName<QPushButton>(this, QStringLiteral("BitBtn%1").arg(i + 1));
+        cell.copies = requireByName<QSpinBox>(this, QStringLiteral("Spinedit%1").arg(i + 1));
+
+        cell.shape->installEventFilter(this);
+        cell.name->installEventFilter(this);
+        connect(cell.thumbnail, &TAll::clicked, this,
+                platform::guardedSlot([this, i] { CellClick(i); }));
+        connect(cell.thumbnail, &TAll::doubleClicked, this,
+                platform::guardedSlot([this, i] { CellDblClick(i); }));
+    }
+    const QRect first = cells_[0].thumbnail->geometry();
+    grid_.first = first;
+    grid_.pitchX = cells_[1].thumbnail->x() - first.x();
+    grid_.pitchY = cells_[4].thumbnail->y() - first.y();
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    const bool press = event->type() == QEvent::MouseButtonPress;
+    const bool doubleClick = event->type() == QEvent::MouseButtonDblClick;
+    if (press || doubleClick) {
+        for (int i = 0; i < CellsPerPage; ++i) {
+            if (watched != cells_[i].shape && watched != cells_[i].name)
+                continue;
+            platform::guarded([&] { press ? CellClick(i) : CellDblClick(i); });
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
 void TForm1::closeEvent(QCloseEvent* event) {
     QMainWindow::closeEvent(event);
     if (event->isAccepted())
         QCoreApplication::quit();
+}
+
+void TForm1::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        platform::guarded([this] { FormActivate(); });
 }
 
 void TForm1::FormCreate() {
@@ -57,16 +324,54 @@ void TForm1::FormCreate() {
         StartupOk = false;
         return;
     }
+    FilterComboBox1->setFilter(fileTypeFilter(pluginLoads(QStringLiteral("ifcam.spi"))));
     readSettings();
+    prepareFolderData();
+    FilterComboBox1->setItemIndex(storedFilter_);
+    FileListBox1->setMask(FilterComboBox1->mask());
     if (CorrectionSettings.Hitone <= CorrectionSettings.Lowtone)
         CorrectionSettings.Hitone = CorrectionSettings.Lowtone + 10;
+    Selected.fill(false);
+    ThumbsShown = false;
+    FolderEventsOn = true;
     ViewerWidth = J6ILargeSize ? 768 : 640;
     ViewerHeight = J6ILargeSize ? 576 : 480;
+
+    const FolderProbe probe{platform::volumeRootOf, IsDriveReady,
+                            [](const QString& folder) { return QFileInfo(folder).isDir(); }};
+    const QString start =
+        chooseStartFolder(storedDirectory_, QCoreApplication::applicationDirPath(), probe);
+    {
+        const QSignalBlocker quiet(DirectoryListBox1);
+        DirectoryListBox1->setDirectory(start);
+    }
+    OpenFolder();
+
+    CurrentIndex = -1;
+    Open1->setEnabled(false);
+    FileCount = participatingFileCount(FileListBox1->count());
+    PageTop = 0;
+    ShowPage();
 }
 
 void TForm1::FormDestroy() {
-    if (StartupOk)
-        writeSettings();
+    if (!StartupOk)
+        return;
+    Memos.clear();
+    writeSettings();
+}
+
+void TForm1::FormActivate() {
+    const TCorrectionSettings& c = CorrectionSettings;
+    const std::array<int, 6> values{c.Blue,        c.Green,        c.Red,
+                                    c.Hitone / 10, c.Midtone / 10, c.Lowtone / 10};
+    for (int i = 0; i < 6; ++i)
+        settingLabels_[i]->setText(QString::asprintf("%3d", values[i]));
+    const auto when = [](bool atOutput) {
+        return atOutput ? QStringLiteral("出力時補正") : QStringLiteral("入力時補正");
+    };
+    colourWhen_->setText(when(c.CLBL));
+    toneWhen_->setText(when(c.ToneBL));
 }
 
 void TForm1::readSettings() {
@@ -81,10 +386,10 @@ void TForm1::readSettings() {
     c.Midtone = ini.readInteger(Section, QStringLiteral("Midtone"), 500);
     c.Lowtone = ini.readInteger(Section, QStringLiteral("Lowtone"), 0);
     J6ILargeSize = ini.readBool(Section, QStringLiteral("J6Isize"), true);
-    directory_ = ini.readString(Section, QStringLiteral("Directory"), QString());
+    storedDirectory_ = ini.readString(Section, QStringLiteral("Directory"), QString());
     c.CLBL = ini.readBool(Section, QStringLiteral("CLBL"), true);
     c.ToneBL = ini.readBool(Section, QStringLiteral("ToneBL"), true);
-    filterIndex_ = ini.readInteger(Section, QStringLiteral("Filter"), 0);
+    storedFilter_ = ini.readInteger(Section, QStringLiteral("Filter"), 0);
 }
 
 // Every key in table order; a file that cannot be written is left as it was, silently.
@@ -100,9 +405,222 @@ void TForm1::writeSettings() const {
     ini.writeInteger(Section, QStringLiteral("Midtone"), c.Midtone);
     ini.writeInteger(Section, QStringLiteral("Lowtone"), c.Lowtone);
     ini.writeBool(Section, QStringLiteral("J6ISize"), J6ILargeSize);
-    ini.writeString(Section, QStringLiteral("Directory"), directory_);
+    ini.writeString(Section, QStringLiteral("Directory"), DirectoryListBox1->directory());
     ini.writeBool(Section, QStringLiteral("CLBL"), c.CLBL);
     ini.writeBool(Section, QStringLiteral("ToneBL"), c.ToneBL);
-    ini.writeInteger(Section, QStringLiteral("Filter"), filterIndex_);
+    ini.writeInteger(Section, QStringLiteral("Filter"), FilterComboBox1->itemIndex());
     ini.save();
+}
+
+bool TForm1::IsDriveReady(const QString& drive) {
+    return platform::isVolumeReady(drive);
+}
+
+// The folder list goes to the new drive, at the folder last opened there, only once the
+// drive is ready; the user may try again or give up, which leaves everything as it was.
+void TForm1::DriveComboBox1Change(const QString& drive) {
+    for (;;) {
+        if (IsDriveReady(drive)) {
+            QString folder = folderOnDrive_.value(drive, drive);
+            if (!QFileInfo(folder).isDir())
+                folder = drive;
+            DirectoryListBox1->setDirectory(folder);
+            return;
+        }
+        const platform::MessageAnswer answer = platform::showMessage(
+            QStringLiteral("ドライブの準備ができていません"), WarningCaption,
+            platform::MessageIcon::Warning, platform::MessageButtons::AbortRetry);
+        if (answer != platform::MessageAnswer::Retry) {
+            DriveComboBox1->setDrive(platform::volumeRootOf(DirectoryListBox1->directory()));
+            return;
+        }
+    }
+}
+
+void TForm1::FilterComboBox1Change() {
+    const QString mask = FilterComboBox1->mask();
+    if (mask != FileListBox1->mask())
+        openFolderWithMask(mask);
+}
+
+void TForm1::OpenFolder() {
+    openFolderWithMask(FileListBox1->mask());
+}
+
+void TForm1::openFolderWithMask(const QString& mask) {
+    if (!FolderEventsOn)
+        return;
+    // The old folder's data goes before the file list moves, so that it is kept under the
+    // names it was made for.
+    Memos.clear();
+    const QString folder = DirectoryListBox1->directory();
+    if (mask != FileListBox1->mask())
+        FileListBox1->setMask(mask);
+    FileListBox1->setDirectory(folder);
+    const QString drive = platform::volumeRootOf(folder);
+    folderOnDrive_.insert(drive, folder);
+    DriveComboBox1->setDrive(drive);
+
+    Selected.fill(false);
+    FileCount = participatingFileCount(FileListBox1->count());
+    PageTop = 0;
+    CurrentIndex = -1;
+    Open1->setEnabled(false);
+    ThumbsShown = false;
+    prepareFolderData();
+    ShowPage();
+}
+
+// Every file of the folder starts with one copy and no memo; the arrays reach one page beyond
+// the last file.
+void TForm1::prepareFolderData() {
+    Memos = QStringList(FileCount + CellsPerPage + 1);
+    std::fill_n(Copies.begin(), FileCount + CellsPerPage + 1, uint8_t{1});
+}
+
+void TForm1::ShowPage() {
+    if (PageTop > FileCount)
+        return;
+    const PageButtons buttons = pageButtons(PageTop, FileCount);
+    tugibt->setEnabled(buttons.nextEnabled);
+    maebt->setEnabled(buttons.previousEnabled);
+    const platform::WaitCursor busy;
+    Label27->setText(pageCounterText(PageTop, FileCount));
+    for (int i = 0; i < CellsPerPage; ++i) {
+        PageAbort = false;
+        QCoreApplication::processEvents();
+        if (PageAbort)
+            break;
+        showCell(i);
+    }
+}
+
+void TForm1::showCell(int index) {
+    Cell& cell = cells_[index];
+    // Input handled between cells may have opened another folder: read the state afresh.
+    const int file = PageTop + index;
+    cell.copies->setValue(Copies[file]);
+    QString name;
+    QString extension;
+    if (file < FileCount) {
+        name = FileListBox1->item(file);
+        extension = pictureExtension(name);
+        PagePaths[index] = pathInFolder(FileListBox1->directory(), name);
+    } else {
+        PagePaths[index].clear();
+    }
+
+    if (ThumbsShown) {
+        TAll* thumbnail = cell.thumbnail;
+        const QRect whole = grid_.cell(index);
+        thumbnail->setGeometry(whole);
+        // A J6I header that cannot be read leaves this cell empty; the page goes on.
+        try {
+            thumbnail->JpegOffset = extension == QLatin1String(".J6I") && !name.isEmpty()
+                                        ? J6IDataOffset(PagePaths[index])
+                                        : 0;
+            thumbnail->setPictureName(PagePaths[index]);
+        } catch (const std::exception& error) {
+            thumbnail->setPictureName(QString());
+            platform::showGeneralError(platform::errorText(error));
+        }
+        const QImage& picture = thumbnail->picture();
+        thumbnail->setGeometry(fitThumbnail(whole, picture.width(), picture.height(), extension));
+        cell.name->hide();
+    } else {
+        cell.thumbnail->setPictureName(QString());
+        cell.name->setText(name);
+        cell.name->show();
+    }
+    showCellState(index, file);
+    if (file < Memos.size())
+        cell.memo->setText(Memos[file]);
+}
+
+// A cell with a file shows its selection, copies and memo; an empty cell shows none of them.
+void TForm1::showCellState(int index, int file) {
+    Cell& cell = cells_[index];
+    const bool present = file < FileCount;
+    cell.selection->setVisible(present);
+    cell.copies->setVisible(present);
+    cell.memo->setVisible(present);
+    cell.memoCaption->setVisible(present);
+    cell.thumbnail->setToolTip(present ? CellHint : QString());
+    cell.selection->setToolTip(present ? SelectionHint : QString());
+    if (present) {
+        cell.selection->setText(Selected[file] ? QStringLiteral("印刷選択")
+                                               : QStringLiteral("印刷非選択"));
+        setColour(cell.selection, QPalette::ButtonText, Selected[file] ? Blue : Grey);
+    } else {
+        cell.selection->setText(QString());
+    }
+    setColour(cell.shape, QPalette::Window, present && file == CurrentIndex ? Grey : Silver);
+}
+
+void TForm1::markCurrentCell() {
+    for (int i = 0; i < CellsPerPage; ++i)
+        setColour(cells_[i].shape, QPalette::Window, PageTop + i == CurrentIndex ? Grey : Silver);
+}
+
+void TForm1::tugibtClick() {
+    PageTop += CellsPerPage;
+    if (PageTop > FileCount)
+        PageTop -= CellsPerPage;
+    else
+        ShowPage();
+    PageAbort = true;
+}
+
+void TForm1::maebtClick() {
+    PageTop -= CellsPerPage;
+    if (PageTop < 0)
+        PageTop += CellsPerPage;
+    else
+        ShowPage();
+    PageAbort = true;
+}
+
+void TForm1::Button2Click() {
+    const platform::WaitCursor busy;
+    ThumbsShown = !ThumbsShown;
+    ShowPage();
+}
+
+void TForm1::CellClick(int cell) {
+    if (PageTop + cell < FileCount) {
+        CurrentIndex = PageTop + cell;
+        markCurrentCell();
+    }
+    Open1->setEnabled(CurrentIndex != -1);
+}
+
+void TForm1::CellDblClick(int cell) {
+    ViewerPath = PagePaths[cell];
+    OpenViewer();
+}
+
+void TForm1::Open1Click() {
+    if (CurrentIndex == -1) {
+        platform::showMessage(QStringLiteral("ファイルが選択されていません"), WarningCaption,
+                              platform::MessageIcon::Warning);
+        return;
+    }
+    ViewerPath = pathInFolder(FileListBox1->directory(), FileListBox1->item(CurrentIndex));
+    OpenViewer();
+}
+
+void TForm1::OpenViewer() {
+    if (ViewerPath.isEmpty())
+        return;
+    if (!QFileInfo::exists(ViewerPath)) {
+        platform::showMessage(QStringLiteral("ファイルへのアクセスが拒否されました"),
+                              WarningCaption, platform::MessageIcon::Warning);
+        return;
+    }
+    const platform::WaitCursor busy;
+    Form2->show();
+    if (Form2->PictureShown)
+        hide();
+    else
+        Form2->close();
 }

@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <exception>
 #include <new>
+#include <type_traits>
 #include <utility>
 
 namespace platform {
@@ -29,10 +30,16 @@ template <typename Handler> void guarded(Handler&& handler) noexcept {
     }
 }
 
-// Wraps a handler for connect(): the slot runs the handler inside guarded().
+// Wraps a handler for connect(): the slot runs the handler inside guarded(). A handler that
+// takes no arguments ignores what the signal carries (as clicked(bool) does).
 template <typename Handler> auto guardedSlot(Handler handler) {
     return [handler = std::move(handler)](auto&&... args) {
-        guarded([&] { handler(std::forward<decltype(args)>(args)...); });
+        guarded([&] {
+            if constexpr (std::is_invocable_v<const Handler&, decltype(args)...>)
+                handler(std::forward<decltype(args)>(args)...);
+            else
+                handler();
+        });
     };
 }
 

@@ -1,5 +1,7 @@
 #include "platform/volumes.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QStorageInfo>
 #include <algorithm>
 
@@ -42,7 +44,11 @@ bool isVolumeReady(const QString& path) {
 }
 
 QString volumeRootOf(const QString& path) {
-    const QStorageInfo info(path);
+    // A folder that no longer exists lies on the volume of its nearest existing ancestor.
+    QString existing = QDir::cleanPath(QDir(path).absolutePath());
+    while (!QFileInfo::exists(existing) && existing != QLatin1String("/"))
+        existing = QFileInfo(existing).path();
+    const QStorageInfo info(existing);
     return info.isValid() ? info.rootPath() : QStringLiteral("/");
 }
 

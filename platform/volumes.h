@@ -19,7 +19,8 @@ QList<Volume> mountedVolumes();
 // True when the total size of the volume holding path can be read.
 bool isVolumeReady(const QString& path);
 
-// Root of the volume that holds path ("/" when it cannot be told).
+// Root of the volume that holds path, or for a path that does not exist its nearest existing
+// ancestor ("/" when it cannot be told).
 QString volumeRootOf(const QString& path);
 
 } // namespace platform

@@ -1,0 +1,72 @@
+#include "app/pages.h"
+
+#include "app/mainstate.h"
+
+#include <QDir>
+
+#include <algorithm>
+#include <cstdint>
+
+QString fileTypeFilter(bool withCam) {
+    if (withCam)
+        return QStringLiteral("J6I JPEG|*.J6I;*.JPG|J6I|*.J6I|JPG|*.JPG|BMP|*.BMP|TIFF|*.TIF|"
+                              "GIF|*.GIF|CAM|*.CAM|すべての画像ﾌｧｲﾙ|"
+                              "*.J6I;*.JPG;*.TIF;*.GIF;*.BMP;*.CAM");
+    return QStringLiteral("J6I JPEG|*.J6I;*.JPG|J6I|*.J6I|JPG|*.JPG|BMP|*.BMP|TIFF|*.TIF|"
+                          "GIF|*.GIF|すべての画像ﾌｧｲﾙ|*.J6I;*.JPG;*.TIF;*.GIF;*.BMP");
+}
+
+int participatingFileCount(int listCount) {
+    return std::clamp(listCount, 0, MaxFolderFiles);
+}
+
+PageButtons pageButtons(int pageTop, int fileCount) {
+    const int remaining = fileCount - pageTop;
+    PageButtons buttons;
+    buttons.nextEnabled = remaining >= CellsPerPage + 1;
+    buttons.filesOnPage = buttons.nextEnabled ? CellsPerPage : remaining;
+    buttons.previousEnabled = pageTop != 0;
+    return buttons;
+}
+
+QString pageCounterText(int pageTop, int fileCount) {
+    return QString::asprintf("%2d/%2d", pageTop / CellsPerPage + 1,
+                             (fileCount - 1) / CellsPerPage + 1);
+}
+
+QRect CellGrid::cell(int index) const {
+    return first.translated(index % 4 * pitchX, index / 4 * pitchY);
+}
+
+QRect fitThumbnail(const QRect& cell, int width, int height, const QString& extension) {
+    // 64-bit products: picture sizes come from decoded files and may be anything.
+    const int64_t w = width;
+    int64_t h = height;
+    if (extension == QLatin1String(".J6I") || extension == QLatin1String(".CAM"))
+        h = w * 3 / 4;
+    if (h * 5 < w * 4) {
+        const int fitted = static_cast<int>(cell.width() * h / w);
+        return {cell.left(), cell.top() + (cell.height() - fitted) / 2, cell.width(), fitted};
+    }
+    if (w < h) {
+        const int fitted = static_cast<int>(cell.height() * w / h);
+        return {cell.left() + (cell.width() - fitted) / 2, cell.top(), fitted, cell.height()};
+    }
+    return cell;
+}
+
+QString pathInFolder(const QString& folder, const QString& name) {
+    if (folder.endsWith(QLatin1Char('/')))
+        return folder + name;
+    return folder + QLatin1Char('/') + name;
+}
+
+QString chooseStartFolder(const QString& stored, const QString& programFolder,
+                          const FolderProbe& probe) {
+    if (stored.isEmpty() || !QDir::isAbsolutePath(stored))
+        return programFolder;
+    const QString drive = probe.driveOf(stored);
+    if (!probe.driveReady(drive))
+        return programFolder;
+    return probe.folderExists(stored) ? stored : drive;
+}

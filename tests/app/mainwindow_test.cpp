@@ -1,0 +1,278 @@
+#include "app/Tazu.h"
+#include "app/startup.h"
+#include "imaging/all.h"
+#include "platform/filecontrols.h"
+#include "platform/profile.h"
+#include "platform/volumes.h"
+#include "tests/support/answerer.h"
+#include "tests/support/jpegmaker.h"
+#include "viewer/Gfull.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QTimer>
+
+using platform::MessageAnswer;
+using testsupport::RecordingAnswerer;
+
+namespace {
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        savedIni_ = qgetenv("TAZU_INI");
+        ini_ = settingsDir_.filePath(QStringLiteral("tazu.INI"));
+        qputenv("TAZU_INI", QFile::encodeName(ini_));
+        folder_ = QDir::cleanPath(pictures_.path());
+    }
+    void TearDown() override {
+        ShutDown();
+        qputenv("TAZU_INI", savedIni_);
+    }
+
+    // Starts the program in folder with the given extra settings lines.
+    void start(const QString& folder, const QByteArray& settings = {}) {
+        QFile f(ini_);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("[TForm1]\r\nDirectory=" + QFile::encodeName(folder) + "\r\n" + settings);
+        f.close();
+        ASSERT_TRUE(StartUp());
+    }
+
+    void makeFile(const QString& name, const QByteArray& bytes = {}) {
+        ASSERT_TRUE(testsupport::writeFile(pictures_.filePath(name), bytes));
+    }
+    void makeJpeg(const QString& name, int width, int height) {
+        makeFile(name, testsupport::makeJpeg(testsupport::makePhotoLikePicture(width, height)));
+    }
+
+    template <typename T> static T* control(const QString& name) {
+        T* c = Form1->findChild<T*>(name);
+        EXPECT_NE(c, nullptr) << qPrintable(name);
+        return c;
+    }
+    static QString nameShown(int cell) {
+        return control<QLabel>(QStringLiteral("Label%1").arg(cell + 12))->text();
+    }
+    static QPushButton* selectionButton(int cell) {
+        return control<QPushButton>(QStringLiteral("BitBtn%1").arg(cell + 1));
+    }
+    static TAll* thumbnail(int cell) { return control<TAll>(QStringLiteral("ls%1").arg(cell)); }
+    static QString counter() { return Form1->Label27->text(); }
+
+    QTemporaryDir settingsDir_;
+    QTemporaryDir pictures_;
+    QString ini_;
+    QString folder_;
+
+private:
+    QByteArray savedIni_;
+};
+
+TEST_F(MainWindowTest, AnEmptyFolderIsOnePageOfEmptyCells) {
+    start(folder_);
+    EXPECT_EQ(Form1->DirectoryListBox1->directory(), folder_);
+    EXPECT_EQ(FileCount, 0);
+    EXPECT_EQ(counter(), QStringLiteral(" 1/ 1"));
+    EXPECT_FALSE(Form1->tugibt->isEnabled());
+    EXPECT_FALSE(Form1->maebt->isEnabled());
+    for (int i = 0; i < CellsPerPage; ++i) {
+        EXPECT_TRUE(selectionButton(i)->isHidden());
+        EXPECT_TRUE(control<QSpinBox>(QStringLiteral("SpinEdit%1").arg(i + 1))->isHidden());
+        EXPECT_TRUE(nameShown(i).isEmpty());
+    }
+}
+
+TEST_F(MainWindowTest, OnlyTheFirst500FilesTakePartAndPageByPage) {
+    for (int i = 0; i < 600; ++i)
+        makeFile(QString::asprintf("p%03d.%s", i, i % 2 ? "JPG" : "jpg"));
+    makeFile(QStringLiteral(".hidden.jpg"));
+    makeFile(QStringLiteral("notes.txt"));
+    ASSERT_TRUE(QDir(folder_).mkdir(QStringLiteral("folder.jpg")));
+    start(folder_);
+
+    EXPECT_EQ(FileCount, 500);
+    EXPECT_EQ(counter(), QStringLiteral(" 1/63"));
+    EXPECT_EQ(nameShown(0), QStringLiteral("p000.jpg"));
+    EXPECT_EQ(nameShown(7), QStringLiteral("p007.JPG"));
+    EXPECT_EQ(selectionButton(0)->text(), QStringLiteral("印刷非選択"));
+    EXPECT_TRUE(Form1->tugibt->isEnabled());
+    EXPECT_FALSE(Form1->maebt->isEnabled());
+
+    for (int page = 1; page < 63; ++page)
+        Form1->tugibtClick();
+    EXPECT_EQ(PageTop, 496);
+    EXPECT_EQ(counter(), QStringLiteral("63/63"));
+    EXPECT_EQ(nameShown(0), QStringLiteral("p496.jpg"));
+    EXPECT_EQ(nameShown(3), QStringLiteral("p499.JPG"));
+    EXPECT_TRUE(nameShown(4).isEmpty());
+    EXPECT_FALSE(selectionButton(3)->isHidden());
+    EXPECT_TRUE(selectionButton(4)->isHidden());
+    EXPECT_FALSE(Form1->tugibt->isEnabled());
+    EXPECT_TRUE(Form1->maebt->isEnabled());
+    Form1->tugibtClick(); // beyond the last page: nothing changes
+    EXPECT_EQ(PageTop, 496);
+
+    Form1->maebtClick();
+    EXPECT_EQ(counter(), QStringLiteral("62/63"));
+    EXPECT_EQ(Form1->PagePaths[1], folder_ + QStringLiteral("/p489.JPG"));
+}
+
+TEST_F(MainWindowTest, ThumbnailsAreFittedAndABrokenPictureLeavesOnlyItsCellEmpty) {
+    makeJpeg(QStringLiteral("a.jpg"), 640, 400);
+    makeJpeg(QStringLiteral("b.jpg"), 360, 480);
+    ASSERT_TRUE(testsupport::makePhotoLikePicture(100, 90).save(pictures_.filePath("c.bmp")));
+    makeFile(QStringLiteral("d.j6i"), testsupport::makeJ6i());
+    makeFile(QStringLiteral("e.jpg"), QByteArray(500, 'x'));
+    makeFile(QStringLiteral("f.j6i"), testsupport::makeJ6i().left(30));
+    for (const char* name : {"g.jpg", "h.jpg", "i.jpg"})
+        makeJpeg(QString::fromLatin1(name), 64, 48);
+    start(folder_);
+    RecordingAnswerer answers;
+    // The last file type lists every picture file.
+    Form1->FilterComboBox1->setItemIndex(Form1->FilterComboBox1->count() - 1);
+    Form1->FilterComboBox1Change();
+    ASSERT_EQ(FileCount, 9);
+    for (int i = 0; i < CellsPerPage; ++i)
+        EXPECT_FALSE(thumbnail(i)->hasPicture()) << "no decoding before the button";
+
+    Form1->Button2Click();
+    EXPECT_TRUE(Form1->ThumbsShown);
+    EXPECT_EQ(thumbnail(0)->geometry(), QRect(27, 168, 100, 62));
+    EXPECT_EQ(thumbnail(1)->geometry(), QRect(191, 159, 60, 80));
+    EXPECT_EQ(thumbnail(2)->geometry(), QRect(315, 159, 100, 80));
+    EXPECT_EQ(thumbnail(3)->geometry(), QRect(459, 161, 100, 75)); // J6I as 4:3
+    EXPECT_FALSE(thumbnail(4)->hasPicture());
+    EXPECT_FALSE(thumbnail(5)->hasPicture());
+    EXPECT_TRUE(thumbnail(6)->hasPicture());
+    EXPECT_TRUE(control<QLabel>("Label18")->isHidden());
+    EXPECT_EQ(answers.messages.size(), 2u) << qPrintable(answers.texts().join('\n'));
+
+    Form1->tugibtClick();
+    EXPECT_TRUE(thumbnail(0)->hasPicture());
+    EXPECT_EQ(thumbnail(0)->pictureName(), folder_ + QStringLiteral("/i.jpg"));
+    EXPECT_FALSE(thumbnail(1)->hasPicture());
+
+    Form1->Button2Click(); // names again: nothing is decoded
+    EXPECT_FALSE(thumbnail(0)->hasPicture());
+    EXPECT_EQ(nameShown(0), QStringLiteral("i.jpg"));
+}
+
+TEST_F(MainWindowTest, APageClickDuringAPageFillShowsTheNewPage) {
+    for (int i = 0; i < 9; ++i)
+        makeJpeg(QStringLiteral("%1.jpg").arg(i), 64, 48);
+    start(folder_);
+    // The click waits in the event queue and is handled before the fill's first cell.
+    QTimer::singleShot(0, Form1->tugibt, &QPushButton::click);
+    Form1->Button2Click();
+    EXPECT_EQ(PageTop, 8);
+    EXPECT_EQ(counter(), QStringLiteral(" 2/ 2"));
+    EXPECT_EQ(thumbnail(0)->pictureName(), folder_ + QStringLiteral("/8.jpg"));
+    EXPECT_TRUE(selectionButton(1)->isHidden());
+}
+
+TEST_F(MainWindowTest, ChangingToTheSameFileTypeKeepsEverythingAnotherResets) {
+    for (int i = 0; i < 12; ++i)
+        makeFile(QStringLiteral("%1.jpg").arg(i, 2, 10, QLatin1Char('0')));
+    for (int i = 0; i < 3; ++i)
+        makeFile(QStringLiteral("%1.bmp").arg(i));
+    start(folder_);
+    ASSERT_EQ(FileCount, 12);
+    Selected[3] = true;
+    Copies[0] = 5;
+    Form1->tugibtClick();
+
+    Form1->FilterComboBox1Change();
+    EXPECT_EQ(PageTop, 8);
+    EXPECT_TRUE(Selected[3]);
+
+    Form1->FilterComboBox1->setItemIndex(3); // BMP
+    Form1->FilterComboBox1Change();
+    EXPECT_EQ(FileCount, 3);
+    EXPECT_EQ(PageTop, 0);
+    EXPECT_FALSE(Selected[3]);
+    EXPECT_EQ(Copies[0], 1);
+    EXPECT_EQ(nameShown(0), QStringLiteral("0.bmp"));
+}
+
+TEST_F(MainWindowTest, CellClicksChooseTheFileThatOpenOpens) {
+    makeFile(QStringLiteral("a.jpg"));
+    makeFile(QStringLiteral("b.jpg"));
+    start(folder_);
+    Form1->show();
+    RecordingAnswerer answers;
+
+    Form1->Open1Click();
+    ASSERT_EQ(answers.messages.size(), 1u);
+    EXPECT_EQ(answers.messages[0].text, QStringLiteral("ファイルが選択されていません"));
+    EXPECT_EQ(answers.messages[0].caption, QStringLiteral("警告"));
+
+    Form1->CellClick(5); // an empty cell
+    EXPECT_EQ(Form1->CurrentIndex, -1);
+    EXPECT_FALSE(Form1->Open1->isEnabled());
+    Form1->CellClick(1);
+    EXPECT_EQ(Form1->CurrentIndex, 1);
+    EXPECT_TRUE(Form1->Open1->isEnabled());
+    EXPECT_EQ(control<QWidget>("Shape2")->palette().color(QPalette::Window), QColor(128, 128, 128));
+    EXPECT_EQ(control<QWidget>("Shape1")->palette().color(QPalette::Window), QColor(192, 192, 192));
+
+    Form1->Open1Click();
+    EXPECT_EQ(ViewerPath, folder_ + QStringLiteral("/b.jpg"));
+    EXPECT_TRUE(Form2->isVisible());
+    EXPECT_FALSE(Form1->isVisible());
+    Form2->close();
+    EXPECT_TRUE(Form1->isVisible());
+
+    ASSERT_TRUE(QFile::remove(pictures_.filePath("a.jpg")));
+    Form1->CellDblClick(0);
+    ASSERT_EQ(answers.messages.size(), 2u);
+    EXPECT_EQ(answers.messages[1].text, QStringLiteral("ファイルへのアクセスが拒否されました"));
+    EXPECT_TRUE(Form1->isVisible());
+    Form1->CellDblClick(6); // empty cell: nothing at all
+    EXPECT_EQ(answers.messages.size(), 2u);
+}
+
+TEST_F(MainWindowTest, ADriveThatIsNotReadyIsAskedAboutUntilGivenUp) {
+    start(folder_);
+    RecordingAnswerer answers;
+    answers.script = {MessageAnswer::Retry, MessageAnswer::Abort};
+    Form1->DriveComboBox1Change(QStringLiteral("/no/such/volume"));
+    ASSERT_EQ(answers.messages.size(), 2u);
+    EXPECT_EQ(answers.messages[0].text, QStringLiteral("ドライブの準備ができていません"));
+    EXPECT_EQ(answers.messages[0].buttons, platform::MessageButtons::AbortRetry);
+    EXPECT_EQ(Form1->DirectoryListBox1->directory(), folder_);
+
+    // Back on a ready drive the folder list returns to the folder last open there.
+    const QString drive = platform::volumeRootOf(folder_);
+    Form1->DirectoryListBox1->setDirectory(drive);
+    Form1->DriveComboBox1Change(drive);
+    EXPECT_EQ(Form1->DirectoryListBox1->directory(), drive);
+    EXPECT_EQ(answers.messages.size(), 2u);
+}
+
+TEST_F(MainWindowTest, AMissingStoredFolderStartsAtItsDriveAndSettingsAreWrittenBack) {
+    start(folder_ + QStringLiteral("/gone"), "J6Isize=0\r\nFilter=99\r\nTop=abc\r\n");
+    EXPECT_EQ(Form1->DirectoryListBox1->directory(), platform::volumeRootOf(folder_));
+    EXPECT_EQ(ViewerWidth, 640);
+    EXPECT_EQ(ViewerHeight, 480);
+    EXPECT_EQ(Form1->FilterComboBox1->itemIndex(), 0);
+    Form1->DirectoryListBox1->setDirectory(folder_);
+    ShutDown();
+
+    const platform::Profile ini(ini_);
+    const QString section = QStringLiteral("TForm1");
+    EXPECT_EQ(ini.readString(section, QStringLiteral("Directory"), {}), folder_);
+    EXPECT_EQ(ini.readInteger(section, QStringLiteral("Filter"), -1), 0);
+    EXPECT_EQ(ini.readInteger(section, QStringLiteral("Top"), -1), 0);
+    QFile f(ini_);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(f.readAll().contains("J6Isize=0\r\n")); // the stored spelling stays
+}
+
+} // namespace
