@@ -2,6 +2,8 @@
 // libjpeg-turbo called directly with the same settings (the floor a 1/4 decode can reach) and
 // against GetPicture (what the preview saves). Inputs: a generated 4000 × 3000 photo-like JPEG and
 // the three largest photographs of the shared test pictures. Prints the ratios at the end.
+#include "bench/fastest_runs.h"
+#include "bench/quarter_decode.h"
 #include "tests/support/jpegmaker.h"
 #include "tests/support/spiloader.h"
 
@@ -15,14 +17,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <map>
 #include <optional>
 #include <string>
 #include <vector>
-
-#include <unistd.h>
-
-#include <jpeglib.h>
 
 using namespace testsupport;
 
@@ -33,35 +30,6 @@ struct Input {
     QString path;
     QByteArray bytes;
 };
-
-// libjpeg-turbo used directly as GetPreview uses it: 1/4 DCT scaling, no fancy upsampling, BGR
-// rows written straight into a zeroed bottom-up buffer with 4-byte rows.
-void decodeQuarterDirectly(const QByteArray& jpeg) {
-    jpeg_decompress_struct cinfo{};
-    jpeg_error_mgr errors{};
-    cinfo.err = jpeg_std_error(&errors); // the inputs are known to be good
-    jpeg_create_decompress(&cinfo);
-    jpeg_mem_src(&cinfo, reinterpret_cast<const unsigned char*>(jpeg.constData()),
-                 static_cast<unsigned long>(jpeg.size()));
-    jpeg_read_header(&cinfo, TRUE);
-    cinfo.out_color_space = JCS_EXT_BGR;
-    cinfo.scale_num = 1;
-    cinfo.scale_denom = 4;
-    cinfo.do_fancy_upsampling = FALSE;
-    jpeg_start_decompress(&cinfo);
-    const size_t stride = (size_t(cinfo.output_width) * 3 + 3) & ~size_t(3);
-    const JDIMENSION height = cinfo.output_height;
-    std::vector<uint8_t> pixels(stride * height);
-    while (cinfo.output_scanline < height) {
-        JSAMPROW rows[16];
-        const JDIMENSION wanted = std::min<JDIMENSION>(16, height - cinfo.output_scanline);
-        for (JDIMENSION i = 0; i < wanted; ++i)
-            rows[i] = pixels.data() + size_t(height - 1 - cinfo.output_scanline - i) * stride;
-        jpeg_read_scanlines(&cinfo, rows, wanted);
-    }
-    jpeg_destroy_decompress(&cinfo);
-    benchmark::DoNotOptimize(pixels.data());
-}
 
 // One decode of the input, from its file or from memory, by GetPicture or GetPreview.
 void decodeThroughPlugin(const SpiPlugin& plugin, const Input& input, bool fromFile, Call call,
@@ -106,20 +74,6 @@ std::vector<Input> largestCameraPhotos(const SpiPlugin& plugin) {
     return largest;
 }
 
-// Collects the fastest repetition of every benchmark for the ratios: on a machine shared with
-// other work the minimum is the steadiest measure of what the code itself costs.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    RatioReporter() : ConsoleReporter(isatty(fileno(stdout)) ? OO_ColorTabular : OO_Tabular) {}
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs)
-            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "min")
-                fastest[run.run_name.function_name] = run.GetAdjustedCPUTime();
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> fastest;
-};
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -151,18 +105,12 @@ int main(int argc, char** argv) {
 
     for (const Input& input : inputs) {
         const auto add = [&](const std::string& kind, auto&& body) {
-            benchmark::RegisterBenchmark((kind + "/" + input.name).c_str(), body)
-                ->Unit(benchmark::kMillisecond)
-                ->Repetitions(7)
-                ->ComputeStatistics("min",
-                                    [](const std::vector<double>& times) {
-                                        return *std::min_element(times.begin(), times.end());
-                                    })
-                ->ReportAggregatesOnly(true);
+            bench::keepFastest(
+                benchmark::RegisterBenchmark((kind + "/" + input.name).c_str(), body));
         };
         add("DirectQuarter", [&input](benchmark::State& state) {
             for (auto _ : state)
-                decodeQuarterDirectly(input.bytes);
+                bench::decodeQuarterDirectly(input.bytes);
         });
         add("GetPreviewMemory", [&input, &plugin](benchmark::State& state) {
             for (auto _ : state)
@@ -178,7 +126,7 @@ int main(int argc, char** argv) {
         });
     }
 
-    RatioReporter reporter;
+    bench::RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
 
@@ -186,8 +134,7 @@ int main(int argc, char** argv) {
                 "picture/preview");
     for (const Input& input : inputs) {
         const auto time = [&](const std::string& kind) {
-            const auto found = reporter.fastest.find(kind + "/" + input.name);
-            return found == reporter.fastest.end() ? 0.0 : found->second;
+            return reporter.fastestOf(kind + "/" + input.name);
         };
         const double direct = time("DirectQuarter");
         const double previewFile = time("GetPreviewFile");

@@ -1,0 +1,185 @@
+// How fast a page of thumbnails fills: eight TAll picture controls in thumbnail mode, each given
+// the name of a 4000 × 3000 photo-like JPEG as the main window gives them, against the floor of
+// the same eight files read from disk and decoded by libjpeg-turbo directly at 1/4. Prints the
+// ratio at the end.
+#include "bench/fastest_runs.h"
+#include "bench/quarter_decode.h"
+#include "imaging/all.h"
+#include "platform/interaction.h"
+#include "tests/support/jpegmaker.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QWidget>
+
+#include <array>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+using namespace testsupport;
+
+namespace {
+
+constexpr int PageSize = 8;
+constexpr int PictureWidth = 4000;
+constexpr int PictureHeight = 3000;
+
+using Page = std::array<QString, PageSize>;
+
+// Eight photographs that differ in content and quality, so that no decode can profit from the
+// one before it.
+bool writePage(const QTemporaryDir& folder, Page& page) {
+    for (int i = 0; i < PageSize; ++i) {
+        JpegOptions options;
+        options.quality = 85 + i;
+        options.subsampling = Subsampling::S420;
+        page[i] = folder.filePath(QStringLiteral("photo%1.jpg").arg(i + 1));
+        const QImage picture = makePhotoLikePicture(PictureWidth, PictureHeight, uint32_t(i + 1));
+        if (!writeFile(page[i], makeJpeg(picture, options)))
+            return false;
+    }
+    return true;
+}
+
+QByteArray readAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// A failing load would otherwise wait in a modal message box that nobody closes; its text goes
+// to the error output instead, and the benchmark stops on the control's Error.
+class MessagePrinter : public platform::Answerer {
+public:
+    platform::MessageAnswer message(const platform::MessageRequest& request) override {
+        std::fprintf(stderr, "bench_thumbnails: message: %s\n", qPrintable(request.text));
+        return platform::MessageAnswer::Ok;
+    }
+};
+
+// The thumbnail page of the main window: eight controls in thumbnail mode that stretch their
+// picture over a fixed cell.
+class ThumbnailPage {
+public:
+    ThumbnailPage() {
+        for (int i = 0; i < PageSize; ++i) {
+            TAll* control = new TAll(&page_);
+            control->setAutoSize(false);
+            control->setStretch(true);
+            control->setPreView(true);
+            control->setGeometry(4 + (i % 4) * 164, 4 + (i / 4) * 124, 160, 120);
+            controls_[i] = control;
+        }
+    }
+
+    // Gives every control its picture; false, with the benchmark stopped, when one fails.
+    bool fill(const Page& names, benchmark::State& state) {
+        for (int i = 0; i < PageSize; ++i) {
+            TAll& control = *controls_[i];
+            // Emptied first so that every round loads, whatever TAll may one day do with a
+            // name it already shows.
+            control.setPictureName(QString());
+            control.setPictureName(names[i]);
+            if (control.error() != 0 || !control.hasPicture()) {
+                const std::string text = "TAll did not load " + names[i].toStdString() +
+                                         " (Error " + std::to_string(control.error()) + ")";
+                state.SkipWithError(text.c_str());
+                return false;
+            }
+        }
+        benchmark::DoNotOptimize(controls_.back()->picture().constBits());
+        return true;
+    }
+
+private:
+    QWidget page_;
+    std::array<TAll*, PageSize> controls_{}; // children of page_
+};
+
+void fillTAllPage(benchmark::State& state, const Page& names) {
+    ThumbnailPage page;
+    for (auto _ : state) {
+        if (!page.fill(names, state))
+            break;
+    }
+}
+
+void decodePageDirectly(benchmark::State& state, const Page& names) {
+    for (auto _ : state) {
+        for (const QString& name : names) {
+            const QByteArray jpeg = readAll(name);
+            if (jpeg.isEmpty()) {
+                state.SkipWithError("a page file could not be read");
+                return;
+            }
+            bench::decodeQuarterDirectly(jpeg);
+        }
+    }
+}
+
+// One line of the table printed at the end: how much slower one case is than another.
+struct Comparison {
+    const char* label;
+    std::string measured;
+    std::string reference;
+    double guideline; // the ratio the measured case should stay within
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("TAZU_PLUGIN_PATH"))
+        qputenv("TAZU_PLUGIN_PATH", TAZU_BIN_DIR);
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen"); // the controls are never shown
+    benchmark::Initialize(&argc, argv);
+    QApplication app(argc, argv); // TAll is a widget; the plug-in search starts here too
+    MessagePrinter printer;
+    const platform::ScopedAnswerer answers(printer);
+
+    QTemporaryDir folder;
+    Page page;
+    if (!folder.isValid() || !writePage(folder, page)) {
+        std::fprintf(stderr, "bench_thumbnails: cannot write the pictures into %s\n",
+                     qPrintable(folder.path()));
+        return 1;
+    }
+
+    // Names such as TAllPage/8x4000x3000.
+    const std::string pageName = QStringLiteral("/%1x%2x%3")
+                                     .arg(PageSize)
+                                     .arg(PictureWidth)
+                                     .arg(PictureHeight)
+                                     .toStdString();
+    const std::string tallPage = "TAllPage" + pageName;
+    const std::string directPage = "DirectQuarterDecodes" + pageName;
+    bench::keepFastest(benchmark::RegisterBenchmark(
+        tallPage.c_str(), [&page](benchmark::State& state) { fillTAllPage(state, page); }));
+    bench::keepFastest(benchmark::RegisterBenchmark(
+        directPage.c_str(), [&page](benchmark::State& state) { decodePageDirectly(state, page); }));
+    // Main window page fill with thumbnails off over a 500-file folder: registered here, with
+    // its line in the comparisons below, once the main window exists.
+
+    const std::vector<Comparison> comparisons{
+        {"TAll page / direct decodes", tallPage, directPage, 1.3},
+    };
+
+    bench::RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+
+    std::printf("\n%-44s %10s   %s\n", "comparison (fastest runs)", "ratio", "guideline");
+    for (const Comparison& comparison : comparisons) {
+        const double measured = reporter.fastestOf(comparison.measured);
+        const double reference = reporter.fastestOf(comparison.reference);
+        if (measured <= 0 || reference <= 0)
+            continue; // filtered out or stopped
+        const double ratio = measured / reference;
+        std::printf("%-44s %9.2fx   within %.1fx%s\n", comparison.label, ratio,
+                    comparison.guideline, ratio > comparison.guideline ? " (over)" : "");
+    }
+    return reporter.failed ? 1 : 0;
+}

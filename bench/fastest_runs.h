@@ -1,0 +1,50 @@
+// How the benchmarks measure and compare: every case is repeated and its fastest repetition kept,
+// because on a machine shared with other work the minimum is the steadiest measure of what the
+// code itself costs. The reporter collects those minimums for the ratios printed at the end.
+#pragma once
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+namespace bench {
+
+// Seven repetitions in milliseconds, reported as their statistics with "min" among them.
+inline benchmark::internal::Benchmark* keepFastest(benchmark::internal::Benchmark* benchmark) {
+    return benchmark->Unit(benchmark::kMillisecond)
+        ->Repetitions(7)
+        ->ComputeStatistics("min",
+                            [](const std::vector<double>& times) {
+                                return *std::min_element(times.begin(), times.end());
+                            })
+        ->ReportAggregatesOnly(true);
+}
+
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    RatioReporter() : ConsoleReporter(isatty(fileno(stdout)) ? OO_ColorTabular : OO_Tabular) {}
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const Run& run : runs) {
+            if (run.error_occurred)
+                failed = true;
+            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "min")
+                fastest[run.run_name.function_name] = run.GetAdjustedCPUTime();
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+    // The fastest CPU time of a benchmark in its unit; 0 when it did not run.
+    double fastestOf(const std::string& name) const {
+        const auto found = fastest.find(name);
+        return found == fastest.end() ? 0.0 : found->second;
+    }
+    std::map<std::string, double> fastest;
+    bool failed = false; // a benchmark stopped with SkipWithError
+};
+
+} // namespace bench
