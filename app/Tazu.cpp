@@ -311,6 +311,11 @@ void TForm1::closeEvent(QCloseEvent* event) {
         QCoreApplication::quit();
 }
 
+void TForm1::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    platform::guarded([this] { FormActivate(); });
+}
+
 void TForm1::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
     if (event->type() == QEvent::ActivationChange && isActiveWindow())
@@ -529,12 +534,18 @@ void TForm1::showCell(int index) {
         cell.name->hide();
     } else {
         cell.thumbnail->setPictureName(QString());
-        cell.name->setText(name);
-        cell.name->show();
+        showName(cell.name, name);
     }
     showCellState(index, file);
     if (file < Memos.size())
         cell.memo->setText(Memos[file]);
+}
+
+// Names too long for the label lose their middle; the whole name is its hint.
+void TForm1::showName(QLabel* label, const QString& name) {
+    label->setText(label->fontMetrics().elidedText(name, Qt::ElideMiddle, label->width()));
+    label->setToolTip(label->text() == name ? QString() : name);
+    label->show();
 }
 
 // A cell with a file shows its selection, copies and memo; an empty cell shows none of them.

@@ -76,6 +76,8 @@ public:
 protected:
     // Closing the main window ends the program, whatever other windows are open.
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    // Becoming the active window shows the correction settings afresh.
     void changeEvent(QEvent* event) override;
     // Clicks on a cell's rectangle and name label count as clicks on the cell.
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -105,6 +107,7 @@ private:
     void prepareFolderData();
     void showCell(int index);
     void showCellState(int index, int file);
+    static void showName(QLabel* label, const QString& name);
     void markCurrentCell();
 
     std::array<Cell, CellsPerPage> cells_;

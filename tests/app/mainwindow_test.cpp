@@ -257,7 +257,14 @@ TEST_F(MainWindowTest, ADriveThatIsNotReadyIsAskedAboutUntilGivenUp) {
 }
 
 TEST_F(MainWindowTest, AMissingStoredFolderStartsAtItsDriveAndSettingsAreWrittenBack) {
-    start(folder_ + QStringLiteral("/gone"), "J6Isize=0\r\nFilter=99\r\nTop=abc\r\n");
+    start(folder_ + QStringLiteral("/gone"),
+          "J6Isize=0\r\nFilter=99\r\nTop=abc\r\nBlue=-5\r\nMidtone=455\r\nCLBL=0\r\n");
+    Form1->FormActivate();
+    EXPECT_EQ(control<QLabel>("Label1")->text(), QStringLiteral(" -5"));
+    EXPECT_EQ(control<QLabel>("Label5")->text(), QStringLiteral(" 45"));
+    EXPECT_EQ(control<QLabel>("Label4")->text(), QStringLiteral("255"));
+    EXPECT_EQ(control<QLabel>("Label23")->text(), QStringLiteral("入力時補正"));
+    EXPECT_EQ(control<QLabel>("Label24")->text(), QStringLiteral("出力時補正"));
     EXPECT_EQ(Form1->DirectoryListBox1->directory(), platform::volumeRootOf(folder_));
     EXPECT_EQ(ViewerWidth, 640);
     EXPECT_EQ(ViewerHeight, 480);
