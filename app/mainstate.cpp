@@ -13,6 +13,8 @@ std::array<bool, PerFileEntries> Selected{};
 std::array<uint8_t, PerFileEntries> Copies{};
 QStringList Memos;
 
+bool MemoAutoSave = false;
+
 QString ViewerPath;
 
 TAll* bg = nullptr;

@@ -35,6 +35,10 @@ extern std::array<bool, PerFileEntries> Selected;  // print selection per file
 extern std::array<uint8_t, PerFileEntries> Copies; // copies per file, 1..99
 extern QStringList Memos;                          // memo per file, FileCount + 9 entries
 
+// Memos are saved automatically before the main window leaves a folder and at exit; always
+// equal to the options dialog's memo check box.
+extern bool MemoAutoSave;
+
 // The picture the viewer opens, set by the main window before it shows the viewer.
 extern QString ViewerPath;
 
