@@ -1,5 +1,6 @@
 #include "app/Tazu.h"
 
+#include "app/memofield.h"
 #include "correction/settings.h"
 #include "dialogs/Unit3.h"
 #include "dialogs/opt.h"
@@ -12,10 +13,12 @@
 #include "platform/profile.h"
 #include "platform/volumes.h"
 #include "platform/waitcursor.h"
+#include "printing/prn1.h"
 #include "viewer/Gfull.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
@@ -24,6 +27,7 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QSpinBox>
+#include <QTimer>
 
 namespace {
 
@@ -31,6 +35,8 @@ const QString Section = QStringLiteral("TForm1");
 const QString WarningCaption = QStringLiteral("警告");
 const QString CellHint = QStringLiteral("ダブルクリックで画像ビューアが開く");
 const QString SelectionHint = QStringLiteral("印刷の選択－非選択切替");
+const QString Selected_ = QStringLiteral("印刷選択");
+const QString NotSelected = QStringLiteral("印刷非選択");
 
 const QColor Silver(192, 192, 192);
 const QColor Grey(128, 128, 128);
@@ -140,7 +146,7 @@ void TForm1::buildControls(QWidget* client) {
     Button1 = button(client, QStringLiteral("Button1"), QStringLiteral("印刷"),
                      QStringLiteral("印刷をします"), {344, 16, 57, 49});
     place(new QLabel(QStringLiteral("選択枚数"), client), QStringLiteral("Label25"), 344, 88);
-    place(new QLabel(client), QStringLiteral("Label26"), 352, 112, 48, 15);
+    Label26 = place(new QLabel(client), QStringLiteral("Label26"), 352, 112, 48, 15);
 
     // The correction settings: numbers under their captions in two frames.
     auto* colourFrame = new QGroupBox(QStringLiteral("カラーバランス"), client);
@@ -217,14 +223,33 @@ void TForm1::buildCell(QWidget* client, int index) {
 
     place(new QLabel(QStringLiteral("メモ"), client), QStringLiteral("Label%1").arg(index + 28),
           left + 4, top + 89);
-    place(new QLineEdit(client), QStringLiteral("Edit%1").arg(index + 2), left + 32, top + 85, 98,
-          20);
+    auto* memo = place(new QLineEdit(client), QStringLiteral("Edit%1").arg(index + 2), left + 32,
+                       top + 85, 98, 20);
+    memo->setToolTip(QStringLiteral("メモの入力"));
+    auto* rules = new MemoValidator(memo);
+    memo->setValidator(rules);
     auto* selection = place(new QPushButton(QStringLiteral("未選択"), client),
                             QStringLiteral("BitBtn%1").arg(index + 1), left + 8, top + 105, 80, 20);
     selection->setFocusPolicy(Qt::TabFocus);
     auto* copies = place(new QSpinBox(client), QStringLiteral("SpinEdit%1").arg(index + 1),
                          left + 88, top + 103, 42, 24);
     copies->setRange(1, 99);
+    copies->setValue(1);
+    copies->setToolTip(QStringLiteral("印刷枚数を入力"));
+
+    connect(selection, &QPushButton::clicked, this,
+            platform::guardedSlot([this, index] { BitBtnClick(index); }));
+    connect(copies, &QSpinBox::valueChanged, this,
+            platform::guardedSlot([this, index] { SpinEditChange(index); }));
+    connect(memo, &QLineEdit::textChanged, this,
+            platform::guardedSlot([this, index] { EditChange(index); }));
+    connect(rules, &MemoValidator::refused, this, [] {
+        // After the edit is undone, not in the middle of it.
+        QTimer::singleShot(0, [] {
+            platform::showMessage(QStringLiteral("メモに使えない文字です"), WarningCaption,
+                                  platform::MessageIcon::Warning);
+        });
+    });
 }
 
 void TForm1::buildMenu() {
@@ -236,15 +261,18 @@ void TForm1::buildMenu() {
     print1_ = fileMenu_->addAction(QStringLiteral("印刷"));
     print1_->setObjectName(QStringLiteral("Print1"));
     fileMenu_->addSeparator();
-    fileMenu_->addAction(QStringLiteral("メモ保存"))->setObjectName(QStringLiteral("memosave"));
+    QAction* memosave = fileMenu_->addAction(QStringLiteral("メモ保存"));
+    memosave->setObjectName(QStringLiteral("memosave"));
     fileMenu_->addSeparator();
     QAction* exit1 = fileMenu_->addAction(QStringLiteral("終了"));
     exit1->setObjectName(QStringLiteral("Exit1"));
 
     QMenu* edit1 = menuBar()->addMenu(QStringLiteral("編集"));
     edit1->setObjectName(QStringLiteral("Edit1"));
-    edit1->addAction(QStringLiteral("すべてを選択"))->setObjectName(QStringLiteral("K5"));
-    edit1->addAction(QStringLiteral("すべてを選択解除"))->setObjectName(QStringLiteral("K6"));
+    QAction* all = edit1->addAction(QStringLiteral("すべてを選択"));
+    all->setObjectName(QStringLiteral("K5"));
+    QAction* none = edit1->addAction(QStringLiteral("すべてを選択解除"));
+    none->setObjectName(QStringLiteral("K6"));
 
     QAction* options = menuBar()->addAction(QStringLiteral("オプション"));
     options->setObjectName(QStringLiteral("K3"));
@@ -255,6 +283,10 @@ void TForm1::buildMenu() {
             platform::guardedSlot([this] { print1_->setEnabled(AnySelected()); }));
     connect(Open1, &QAction::triggered, this, platform::guardedSlot([this] { Open1Click(); }));
     connect(exit1, &QAction::triggered, this, [this] { close(); });
+    connect(memosave, &QAction::triggered, this,
+            platform::guardedSlot([this] { memosaveClick(); }));
+    connect(all, &QAction::triggered, this, platform::guardedSlot([this] { K5Click(); }));
+    connect(none, &QAction::triggered, this, platform::guardedSlot([this] { K6Click(); }));
     connect(options, &QAction::triggered, this, platform::guardedSlot([] {
                 if (OKBottomDlg2)
                     OKBottomDlg2->exec();
@@ -277,6 +309,8 @@ void TForm1::findCells() {
         cell.memo = requireByName<QLineEdit>(this, QStringLiteral("Edit%1").arg(i + 2));
         cell.selection = requireByName<QPushButton>(this, QStringLiteral("BitBtn%1").arg(i + 1));
         cell.copies = requireByName<QSpinBox>(this, QStringLiteral("Spinedit%1").arg(i + 1));
+        cell.memoRules =
+            qobject_cast<MemoValidator*>(const_cast<QValidator*>(cell.memo->validator()));
 
         cell.shape->installEventFilter(this);
         cell.name->installEventFilter(this);
@@ -306,6 +340,12 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
+    bool stay = false;
+    platform::guarded([&] { stay = StartupOk && !autoSaveBeforeLeaving(); });
+    if (stay) {
+        event->ignore();
+        return;
+    }
     QMainWindow::closeEvent(event);
     if (event->isAccepted())
         QCoreApplication::quit();
@@ -333,6 +373,7 @@ void TForm1::FormCreate() {
     readSettings();
     prepareFolderData();
     FilterComboBox1->setItemIndex(storedFilter_);
+    shownFilter_ = FilterComboBox1->itemIndex();
     FileListBox1->setMask(FilterComboBox1->mask());
     if (CorrectionSettings.Hitone <= CorrectionSettings.Lowtone)
         CorrectionSettings.Hitone = CorrectionSettings.Lowtone + 10;
@@ -362,6 +403,8 @@ void TForm1::FormCreate() {
 void TForm1::FormDestroy() {
     if (!StartupOk)
         return;
+    if (MemoDirty && MemoAutoSave)
+        saveMemos();
     Memos.clear();
     writeSettings();
 }
@@ -455,9 +498,14 @@ void TForm1::OpenFolder() {
 void TForm1::openFolderWithMask(const QString& mask) {
     if (!FolderEventsOn)
         return;
-    // The old folder's data goes before the file list moves, so that it is kept under the
-    // names it was made for.
+    // The old folder's memos are saved before the file list moves, so that they are kept under
+    // the names they were made for.
+    if (!autoSaveBeforeLeaving()) {
+        restoreFolderChoice();
+        return;
+    }
     Memos.clear();
+    shownFilter_ = FilterComboBox1->itemIndex();
     const QString folder = DirectoryListBox1->directory();
     if (mask != FileListBox1->mask())
         FileListBox1->setMask(mask);
@@ -476,11 +524,50 @@ void TForm1::openFolderWithMask(const QString& mask) {
     ShowPage();
 }
 
-// Every file of the folder starts with one copy and no memo; the arrays reach one page beyond
-// the last file.
+// Every file of the folder starts with one copy and the memo its folder's memo file gives it;
+// the arrays reach one page beyond the last file.
 void TForm1::prepareFolderData() {
     Memos = QStringList(FileCount + CellsPerPage + 1);
     std::fill_n(Copies.begin(), FileCount + CellsPerPage + 1, uint8_t{1});
+    const MemoListing listing = memoListing();
+    if (LoadMemos(listing) == MemoFileState::Unreadable)
+        platform::showMessage(QStringLiteral("メモファイルを読み込めません [%1]")
+                                  .arg(QDir::toNativeSeparators(memoFilePath(listing.folder))),
+                              WarningCaption, platform::MessageIcon::Warning);
+    MemoDirty = false;
+    MemoFolder = listing.folder;
+}
+
+MemoListing TForm1::memoListing() const {
+    return {FileListBox1->directory(), FileListBox1->items(), FileCount};
+}
+
+bool TForm1::saveMemos() {
+    if (SaveMemos(memoListing()))
+        return true;
+    platform::showMessage(QStringLiteral("書き込めません"), WarningCaption,
+                          platform::MessageIcon::Warning);
+    return false;
+}
+
+bool TForm1::autoSaveBeforeLeaving() {
+    if (!MemoDirty || !MemoAutoSave || saveMemos())
+        return true;
+    const platform::MessageAnswer answer = platform::showMessage(
+        QStringLiteral("メモを保存できませんでした。保存しないで続けますか？\n"
+                       "（いいえを選ぶと、メモはそのまま残ります）"),
+        WarningCaption, platform::MessageIcon::Warning, platform::MessageButtons::YesNo);
+    if (answer != platform::MessageAnswer::Yes)
+        return false;
+    MemoDirty = false; // given up knowingly
+    return true;
+}
+
+void TForm1::restoreFolderChoice() {
+    const QSignalBlocker quiet(DirectoryListBox1);
+    DirectoryListBox1->setDirectory(FileListBox1->directory());
+    FilterComboBox1->setItemIndex(shownFilter_);
+    DriveComboBox1->setDrive(platform::volumeRootOf(FileListBox1->directory()));
 }
 
 void TForm1::ShowPage() {
@@ -491,6 +578,12 @@ void TForm1::ShowPage() {
     maebt->setEnabled(buttons.previousEnabled);
     const platform::WaitCursor busy;
     Label27->setText(pageCounterText(PageTop, FileCount));
+    // Until its turn comes a cell still shows the previous page: it takes no input meanwhile.
+    for (Cell& cell : cells_) {
+        cell.selection->setEnabled(false);
+        cell.copies->setEnabled(false);
+        cell.memo->setEnabled(false);
+    }
     for (int i = 0; i < CellsPerPage; ++i) {
         PageAbort = false;
         QCoreApplication::processEvents();
@@ -537,8 +630,13 @@ void TForm1::showCell(int index) {
         showName(cell.name, name);
     }
     showCellState(index, file);
-    if (file < Memos.size())
-        cell.memo->setText(Memos[file]);
+    // Writing the field is no change of the memo.
+    MemoTracking = false;
+    const QString memo = file < Memos.size() ? Memos[file] : QString();
+    cell.memoRules->setBaseline(memo);
+    cell.memo->setText(memo);
+    MemoTracking = true;
+    ShowTotalSheets();
 }
 
 // Names too long for the label lose their middle; the whole name is its hint.
@@ -557,15 +655,79 @@ void TForm1::showCellState(int index, int file) {
     cell.memo->setVisible(present);
     cell.memoCaption->setVisible(present);
     cell.thumbnail->setToolTip(present ? CellHint : QString());
-    cell.selection->setToolTip(present ? SelectionHint : QString());
     if (present) {
-        cell.selection->setText(Selected[file] ? QStringLiteral("印刷選択")
-                                               : QStringLiteral("印刷非選択"));
-        setColour(cell.selection, QPalette::ButtonText, Selected[file] ? Blue : Grey);
+        showSelection(index, file);
     } else {
         cell.selection->setText(QString());
+        cell.selection->setToolTip(QString());
     }
+    const bool memoPossible = present && canHoldMemo(FileListBox1->item(file));
+    cell.memo->setReadOnly(!memoPossible);
+    cell.memo->setToolTip(!present ? QString()
+                          : memoPossible
+                              ? QStringLiteral("メモの入力")
+                              : QStringLiteral("改行を含む名前のファイルにはメモを付けられません"));
+    for (QWidget* control : {static_cast<QWidget*>(cell.selection),
+                             static_cast<QWidget*>(cell.copies), static_cast<QWidget*>(cell.memo)})
+        control->setEnabled(true);
     setColour(cell.shape, QPalette::Window, present && file == CurrentIndex ? Grey : Silver);
+}
+
+// The selection button of a cell that shows a file: blue when selected, grey when not.
+void TForm1::showSelection(int index, int file) {
+    QPushButton* button = cells_[index].selection;
+    button->setText(Selected[file] ? Selected_ : NotSelected);
+    button->setToolTip(SelectionHint);
+    setColour(button, QPalette::ButtonText, Selected[file] ? Blue : Grey);
+}
+
+void TForm1::BitBtnClick(int cell) {
+    const int file = PageTop + cell;
+    if (file < FileCount) {
+        Selected[file] = !Selected[file];
+        showSelection(cell, file);
+    }
+    ShowTotalSheets();
+}
+
+void TForm1::SpinEditChange(int cell) {
+    Copies[PageTop + cell] = uint8_t(std::clamp(cells_[cell].copies->value(), 1, 99));
+    ShowTotalSheets();
+}
+
+void TForm1::EditChange(int cell) {
+    const int file = PageTop + cell;
+    if (file >= Memos.size())
+        return;
+    Memos[file] = cells_[cell].memo->text();
+    if (MemoTracking)
+        MemoDirty = true;
+}
+
+void TForm1::K5Click() {
+    std::fill_n(Selected.begin(), FileCount, true);
+    RefreshSelectionCaptions();
+}
+
+void TForm1::K6Click() {
+    Selected.fill(false);
+    RefreshSelectionCaptions();
+}
+
+void TForm1::RefreshSelectionCaptions() {
+    for (int i = 0; i < CellsPerPage; ++i)
+        if (PageTop + i < FileCount)
+            showSelection(i, PageTop + i);
+    ShowTotalSheets();
+}
+
+void TForm1::ShowTotalSheets() {
+    PrintPictureTotal = CountPrintCopies();
+    Label26->setText(QString::asprintf("%3d枚", PrintPictureTotal));
+}
+
+void TForm1::memosaveClick() {
+    saveMemos();
 }
 
 void TForm1::markCurrentCell() {

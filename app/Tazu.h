@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/mainstate.h"
+#include "app/memos.h"
 #include "app/pages.h"
 
 #include <QHash>
@@ -18,6 +19,7 @@ class QMenu;
 class QPushButton;
 class QSpinBox;
 class QWidget;
+class MemoValidator;
 
 namespace platform {
 class DirectoryListBox;
@@ -53,6 +55,7 @@ public:
     QPushButton* Button3 = nullptr; // open
     QPushButton* maebt = nullptr;   // previous page
     QPushButton* tugibt = nullptr;  // next page
+    QLabel* Label26 = nullptr;      // sheets selected
     QLabel* Label27 = nullptr;      // page counter
     QAction* Open1 = nullptr;
 
@@ -69,6 +72,16 @@ public:
     void Open1Click();   // open the viewer on the current file (also Button3)
     void FormActivate(); // shows the correction settings
     void CellClick(int cell);
+    void BitBtnClick(int cell);    // the cell's selection button
+    void SpinEditChange(int cell); // the cell's copies box
+    void EditChange(int cell);     // the cell's memo field
+    void K5Click();                // select all
+    void K6Click();                // select none
+    void memosaveClick();          // save the memos now
+    // The eight selection buttons from Selected, without loading pictures; then the sheet count.
+    void RefreshSelectionCaptions();
+    // The copies of the selection in Label26 and PrintPictureTotal.
+    void ShowTotalSheets();
     void CellDblClick(int cell);
     void DriveComboBox1Change(const QString& drive);
     void FilterComboBox1Change();
@@ -92,6 +105,7 @@ private:
         QLineEdit* memo = nullptr;
         QPushButton* selection = nullptr;
         QSpinBox* copies = nullptr;
+        MemoValidator* memoRules = nullptr;
     };
 
     void buildControls(QWidget* client);
@@ -105,6 +119,14 @@ private:
     // Opens the folder list's folder with these masks for the file list.
     void openFolderWithMask(const QString& mask);
     void prepareFolderData();
+    MemoListing memoListing() const;
+    // Saves the memos when they changed and auto-save is on; when that fails the user decides
+    // whether to go on without them. False: stay.
+    bool autoSaveBeforeLeaving();
+    bool saveMemos();
+    // The folder list and file type back to what the file list shows, after a refused change.
+    void restoreFolderChoice();
+    void showSelection(int index, int file);
     void showCell(int index);
     void showCellState(int index, int file);
     static void showName(QLabel* label, const QString& name);
@@ -120,6 +142,7 @@ private:
     bool FolderEventsOn = false;
     QString storedDirectory_; // the "Directory" setting as read
     int storedFilter_ = 0;    // the "Filter" setting as read
+    int shownFilter_ = 0;     // the file type the file list shows
     // The last folder opened on each drive, for going back to it after a drive change.
     QHash<QString, QString> folderOnDrive_;
 };

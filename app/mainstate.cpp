@@ -24,3 +24,11 @@ TForm1* Form1 = nullptr;
 bool AnySelected() {
     return std::any_of(Selected.begin(), Selected.begin() + FileCount, [](bool s) { return s; });
 }
+
+int CountPrintCopies() {
+    int total = 0;
+    for (int k = 0; k < FileCount; ++k)
+        if (Selected[k])
+            total += Copies[k];
+    return total;
+}

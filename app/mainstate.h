@@ -44,6 +44,8 @@ extern QString ViewerPath;
 
 // True when some file 0 .. FileCount - 1 is selected for printing.
 bool AnySelected();
+// The copies of every selected file 0 .. FileCount - 1 added up.
+int CountPrintCopies();
 
 // The main window, created at start-up.
 extern TForm1* Form1;

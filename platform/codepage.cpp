@@ -53,23 +53,29 @@ Converter& decoder() {
 namespace {
 
 // Appends the code page 932 form of the character that starts at text[i] ('?' when there is
-// none) and returns how many UTF-16 units it took.
-qsizetype appendCp932(const QString& text, qsizetype i, QByteArray& out) {
+// none, and then missing is counted up) and returns how many UTF-16 units it took.
+qsizetype appendCp932(const QString& text, qsizetype i, QByteArray& out, int* missing = nullptr) {
     const QChar c = text.at(i);
     if (c.unicode() < 0x80) {
         out.append(char(c.unicode()));
         return 1;
     }
+    qsizetype units = 1;
+    bool found = false;
     // Characters outside the basic plane have no code page 932 form.
     if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
-        out.append('?');
-        return 2;
+        units = 2;
+    } else {
+        const char16_t unit = c.unicode();
+        const char bytes[2] = {char(unit & 0xFF), char(unit >> 8)};
+        found = encoder().convert(bytes, 2, out);
     }
-    const char16_t unit = c.unicode();
-    const char bytes[2] = {char(unit & 0xFF), char(unit >> 8)};
-    if (!encoder().convert(bytes, 2, out))
+    if (!found) {
         out.append('?');
-    return 1;
+        if (missing)
+            ++*missing;
+    }
+    return units;
 }
 
 } // namespace
@@ -100,6 +106,14 @@ QString fromCp932(const QByteArray& bytes) {
         }
     }
     return QString(reinterpret_cast<const QChar*>(utf16.constData()), utf16.size() / 2);
+}
+
+int cp932MissingCharacters(const QString& text) {
+    QByteArray out;
+    int missing = 0;
+    for (qsizetype i = 0; i < text.size();)
+        i += appendCp932(text, i, out, &missing);
+    return missing;
 }
 
 int cp932Length(const QString& text) {

@@ -17,6 +17,9 @@ constexpr bool isCp932LeadByte(unsigned char b) {
     return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
 }
 
+// How many characters of text code page 932 cannot hold.
+int cp932MissingCharacters(const QString& text);
+
 // Length of text in code page 932 bytes.
 int cp932Length(const QString& text);
 

@@ -1,12 +1,12 @@
 #include "platform/profile.h"
 
 #include "platform/codepage.h"
+#include "platform/savefile.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 namespace platform {
@@ -206,14 +206,12 @@ bool Profile::save() const {
     const QFileInfo info(path_);
     if (!QDir().mkpath(info.absolutePath()))
         return false;
-    QSaveFile file(path_);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
+    QByteArray bytes;
     for (const Line& line : lines_) {
-        file.write(line.raw);
-        file.write("\r\n", 2);
+        bytes += line.raw;
+        bytes += "\r\n";
     }
-    return file.commit();
+    return replaceFile(path_, bytes);
 }
 
 } // namespace platform

@@ -11,5 +11,9 @@ public:
     explicit TForm4(QWidget* parent = nullptr);
 };
 
+// The number of sheets the print selection makes (the copies of every selected file), kept
+// current by the main window.
+extern int PrintPictureTotal;
+
 // The one instance, created at start-up.
 extern TForm4* Form4;

@@ -1,18 +1,23 @@
 #include "app/Tazu.h"
+#include "app/memos.h"
 #include "app/startup.h"
 #include "imaging/all.h"
 #include "platform/filecontrols.h"
 #include "platform/profile.h"
 #include "platform/volumes.h"
+#include "printing/prn1.h"
 #include "tests/support/answerer.h"
 #include "tests/support/jpegmaker.h"
 #include "viewer/Gfull.h"
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTemporaryDir>
@@ -30,6 +35,7 @@ protected:
         ini_ = settingsDir_.filePath(QStringLiteral("tazu.INI"));
         qputenv("TAZU_INI", QFile::encodeName(ini_));
         folder_ = QDir::cleanPath(pictures_.path());
+        MemoAutoSave = false;
     }
     void TearDown() override {
         ShutDown();
@@ -62,6 +68,16 @@ protected:
     }
     static QPushButton* selectionButton(int cell) {
         return control<QPushButton>(QStringLiteral("BitBtn%1").arg(cell + 1));
+    }
+    static QLineEdit* memoField(int cell) {
+        return control<QLineEdit>(QStringLiteral("Edit%1").arg(cell + 2));
+    }
+    static QSpinBox* copiesBox(int cell) {
+        return control<QSpinBox>(QStringLiteral("SpinEdit%1").arg(cell + 1));
+    }
+    QByteArray memoFileOf(const QString& folder) const {
+        QFile f(folder + QStringLiteral("/tazu.txt"));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(none)");
     }
     static TAll* thumbnail(int cell) { return control<TAll>(QStringLiteral("ls%1").arg(cell)); }
     static QString counter() { return Form1->Label27->text(); }
@@ -118,6 +134,13 @@ TEST_F(MainWindowTest, OnlyTheFirst500FilesTakePartAndPageByPage) {
     EXPECT_TRUE(Form1->maebt->isEnabled());
     Form1->tugibtClick(); // beyond the last page: nothing changes
     EXPECT_EQ(PageTop, 496);
+
+    // The last page works like any other.
+    Form1->BitBtnClick(3);
+    EXPECT_TRUE(Selected[499]);
+    EXPECT_EQ(Form1->Label26->text(), QStringLiteral("  1枚"));
+    memoField(3)->setText(QStringLiteral("last"));
+    EXPECT_EQ(Memos[499], QStringLiteral("last"));
 
     Form1->maebtClick();
     EXPECT_EQ(counter(), QStringLiteral("62/63"));
@@ -280,6 +303,120 @@ TEST_F(MainWindowTest, AMissingStoredFolderStartsAtItsDriveAndSettingsAreWritten
     QFile f(ini_);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_TRUE(f.readAll().contains("J6Isize=0\r\n")); // the stored spelling stays
+}
+
+TEST_F(MainWindowTest, SelectionAndCopiesStayAcrossPagesAndMakeTheSheetCount) {
+    for (int i = 0; i < 12; ++i)
+        makeFile(QStringLiteral("%1.jpg").arg(i, 2, 10, QLatin1Char('0')));
+    start(folder_);
+    EXPECT_EQ(Form1->Label26->text(), QStringLiteral("  0枚"));
+
+    Form1->BitBtnClick(0);
+    copiesBox(0)->setValue(99);
+    Form1->tugibtClick();
+    Form1->BitBtnClick(1); // file 9
+    copiesBox(1)->setValue(2);
+    EXPECT_EQ(Form1->Label26->text(), QStringLiteral("101枚"));
+    EXPECT_EQ(PrintPictureTotal, 101);
+    Form1->BitBtnClick(5); // an empty cell: no file, no change
+    EXPECT_EQ(CountPrintCopies(), 101);
+    Form1->maebtClick();
+    EXPECT_EQ(selectionButton(0)->text(), QStringLiteral("印刷選択"));
+    EXPECT_EQ(selectionButton(0)->palette().color(QPalette::ButtonText), QColor(0, 0, 255));
+    EXPECT_EQ(copiesBox(0)->value(), 99);
+    EXPECT_EQ(selectionButton(1)->text(), QStringLiteral("印刷非選択"));
+
+    Form1->K6Click();
+    EXPECT_EQ(selectionButton(0)->text(), QStringLiteral("印刷非選択"));
+    for (int i = 0; i < 12; ++i)
+        Copies[i] = 1;
+    Form1->K5Click();
+    EXPECT_EQ(Form1->Label26->text(), QStringLiteral(" 12枚"));
+    EXPECT_TRUE(AnySelected());
+    EXPECT_FALSE(Selected[12]);
+}
+
+TEST_F(MainWindowTest, MemosAreSavedOnLeavingAFolderOnlyWithAutoSave) {
+    makeFile(QStringLiteral("a.jpg"));
+    QTemporaryDir other;
+    start(folder_);
+    for (bool autoSave : {false, true}) {
+        MemoAutoSave = autoSave;
+        Form1->DirectoryListBox1->setDirectory(folder_);
+        memoField(0)->setText(QStringLiteral("メモ"));
+        EXPECT_TRUE(MemoDirty);
+        Form1->DirectoryListBox1->setDirectory(other.path());
+        EXPECT_EQ(memoFileOf(folder_), autoSave ? "a.jpg\r\n\x83\x81\x83\x82\r\n" : "(none)");
+    }
+    // Back in the folder the memo is there again, and showing it is no change.
+    Form1->DirectoryListBox1->setDirectory(folder_);
+    EXPECT_EQ(memoField(0)->text(), QStringLiteral("メモ"));
+    EXPECT_FALSE(MemoDirty);
+    // An empty folder's page fill does not count as a change either.
+    Form1->DirectoryListBox1->setDirectory(other.path());
+    EXPECT_FALSE(MemoDirty);
+    EXPECT_EQ(memoFileOf(other.path()), "(none)");
+}
+
+TEST_F(MainWindowTest, AFailedAutoSaveLetsTheUserStayWithTheMemos) {
+    makeFile(QStringLiteral("a.jpg"));
+    ASSERT_TRUE(QDir(folder_).mkdir(QStringLiteral("tazu.txt"))); // no memo file can be there
+    QTemporaryDir other;
+    RecordingAnswerer answers;
+    start(folder_);
+    ASSERT_EQ(answers.messages.size(), 1u);
+    EXPECT_TRUE(
+        answers.messages[0].text.startsWith(QStringLiteral("メモファイルを読み込めません")));
+    MemoAutoSave = true;
+    memoField(0)->setText(QStringLiteral("keep me"));
+
+    answers.script = {MessageAnswer::Ok, MessageAnswer::No};
+    Form1->DirectoryListBox1->setDirectory(other.path());
+    ASSERT_EQ(answers.messages.size(), 3u);
+    EXPECT_EQ(answers.messages[1].text, QStringLiteral("書き込めません"));
+    EXPECT_EQ(answers.messages[2].buttons, platform::MessageButtons::YesNo);
+    EXPECT_EQ(Form1->DirectoryListBox1->directory(), folder_);
+    EXPECT_EQ(Memos[0], QStringLiteral("keep me"));
+    EXPECT_TRUE(MemoDirty);
+
+    // Closing the window asks the same; staying keeps it open.
+    Form1->show();
+    answers.script = {MessageAnswer::Ok, MessageAnswer::No};
+    EXPECT_FALSE(Form1->close());
+    EXPECT_TRUE(Form1->isVisible());
+
+    answers.script = {MessageAnswer::Ok, MessageAnswer::Yes};
+    Form1->DirectoryListBox1->setDirectory(other.path());
+    EXPECT_EQ(Form1->DirectoryListBox1->directory(), QDir::cleanPath(other.path()));
+    EXPECT_FALSE(MemoDirty);
+}
+
+TEST_F(MainWindowTest, TheMemoFieldTakesFortyBytesOfCodePage932) {
+    makeFile(QStringLiteral("a.jpg"));
+    start(folder_);
+    RecordingAnswerer answers;
+    QLineEdit* memo = memoField(0);
+    // Typed one character at a time, as a keyboard (or an input method committing) gives them.
+    const auto type = [memo](const QString& text) {
+        for (const QChar c : text) {
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
+            QCoreApplication::sendEvent(memo, &press);
+        }
+    };
+    type(QString(39, 'a'));
+    type(QStringLiteral("あ")); // two bytes: one too many
+    EXPECT_EQ(memo->text(), QString(39, 'a'));
+    type(QStringLiteral("ｱb")); // half-width katakana is one byte
+    EXPECT_EQ(memo->text(), QString(39, 'a') + QStringLiteral("ｱ"));
+    EXPECT_TRUE(answers.messages.empty());
+
+    memo->clear();
+    type(QStringLiteral("é"));
+    EXPECT_TRUE(memo->text().isEmpty());
+    QCoreApplication::processEvents(); // the message follows the refused edit
+    ASSERT_EQ(answers.messages.size(), 1u);
+    EXPECT_EQ(answers.messages[0].text, QStringLiteral("メモに使えない文字です"));
+    EXPECT_EQ(Memos[0], QString());
 }
 
 } // namespace
