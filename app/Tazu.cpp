@@ -35,8 +35,8 @@ const QString Section = QStringLiteral("TForm1");
 const QString WarningCaption = QStringLiteral("警告");
 const QString CellHint = QStringLiteral("ダブルクリックで画像ビューアが開く");
 const QString SelectionHint = QStringLiteral("印刷の選択－非選択切替");
-const QString Selected_ = QStringLiteral("印刷選択");
-const QString NotSelected = QStringLiteral("印刷非選択");
+const QString SelectedCaption = QStringLiteral("印刷選択");
+const QString NotSelectedCaption = QStringLiteral("印刷非選択");
 
 const QColor Silver(192, 192, 192);
 const QColor Grey(128, 128, 128);
@@ -309,8 +309,7 @@ void TForm1::findCells() {
         cell.memo = requireByName<QLineEdit>(this, QStringLiteral("Edit%1").arg(i + 2));
         cell.selection = requireByName<QPushButton>(this, QStringLiteral("BitBtn%1").arg(i + 1));
         cell.copies = requireByName<QSpinBox>(this, QStringLiteral("Spinedit%1").arg(i + 1));
-        cell.memoRules =
-            qobject_cast<MemoValidator*>(const_cast<QValidator*>(cell.memo->validator()));
+        cell.memoRules = cell.memo->findChild<MemoValidator*>();
 
         cell.shape->installEventFilter(this);
         cell.name->installEventFilter(this);
@@ -676,7 +675,7 @@ void TForm1::showCellState(int index, int file) {
 // The selection button of a cell that shows a file: blue when selected, grey when not.
 void TForm1::showSelection(int index, int file) {
     QPushButton* button = cells_[index].selection;
-    button->setText(Selected[file] ? Selected_ : NotSelected);
+    button->setText(Selected[file] ? SelectedCaption : NotSelectedCaption);
     button->setToolTip(SelectionHint);
     setColour(button, QPalette::ButtonText, Selected[file] ? Blue : Grey);
 }
