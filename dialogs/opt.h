@@ -1,14 +1,44 @@
-// The options dialog. Created once at start-up and shown when needed; its
-// controls come with the work on this window.
+// The options dialog: smoothing of J6I pictures in the viewer, turning J6I pictures the camera
+// recorded on their side, and saving memos automatically. Created once at start-up; the check
+// boxes hold the options for the whole run, and the other windows read them directly. The
+// section "Option" of the settings file is read at creation and written at destruction.
 #pragma once
 
 #include <QDialog>
+
+class QCheckBox;
+class QPushButton;
 
 class TOKBottomDlg2 : public QDialog {
     Q_OBJECT
 
 public:
-    explicit TOKBottomDlg2(QWidget* parent = nullptr);
+    explicit TOKBottomDlg2(QWidget* parent = nullptr); // runs FormCreate
+    ~TOKBottomDlg2() override;                         // runs FormDestroy
+
+    // Cancel, Esc and closing the window all end here: smoothing goes back to what it was when
+    // the dialog showed, then the dialog closes.
+    void reject() override;
+
+    QCheckBox* CheckBox1 = nullptr; // smoothing of J6I pictures shown at 768 × 576
+    QCheckBox* checkbox2 = nullptr; // J6I pictures recorded on their side shown turned
+    QCheckBox* CheckBox3 = nullptr; // memos saved automatically; mirrored in MemoAutoSave
+    QPushButton* OKBtn = nullptr;
+    QPushButton* CancelBtn = nullptr;
+
+    // CheckBox1 as it was when the dialog last showed, for Cancel.
+    bool SmoothAtShow = false;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void FormCreate();
+    void FormDestroy();
+    void FormShow();
+    void CheckBox3Click();
+    void OKBtnClick();
+    void CancelBtnClick();
 };
 
 // The one instance, created at start-up.
