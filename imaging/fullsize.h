@@ -43,9 +43,9 @@ struct TDecodedDib {
 extern TDecodedDib DecodedDib;
 
 // The outcome of the last full-size load of the current picture.
-constexpr int32_t HeldAsDib = 1; // CurrentDib holds it at 24 bits
+constexpr int32_t HeldAsDib = 1;       // CurrentDib holds it at 24 bits
 constexpr int32_t HeldByComponent = 0; // 8 bits or fewer, or not loaded here: a TAll holds it
-constexpr int32_t LoadFailed = -1; // failed, and the user was told
+constexpr int32_t LoadFailed = -1;     // failed, and the user was told
 extern int32_t LoadResult;
 
 // The file header LoadBmp24 read last.

@@ -1,0 +1,353 @@
+#include "imaging/fullsize.h"
+
+#include "imaging/j6i.h"
+#include "imaging/plugin_messages.h"
+#include "platform/checked.h"
+#include "platform/imagecontrol.h"
+#include "platform/interaction.h"
+#include "platform/library.h"
+#include "plugins/spi.h"
+
+#include <QFile>
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <vector>
+
+using platform::checkedAdd;
+using platform::checkedMul;
+using platform::GlobalAlloc;
+using platform::GlobalFree;
+using platform::LockedBlock;
+using platform::OwnedBlock;
+
+TCurrentDib CurrentDib;
+int32_t DibImageSize = 0;
+int32_t DibHeaderSize = CurrentDibHeaderBytes;
+TDecodedDib DecodedDib;
+int32_t LoadResult = HeldByComponent;
+platform::BitmapFileHeader BmpFileHeader{};
+bool Correctable = true;
+
+namespace {
+
+constexpr int32_t InfoHeaderBytes = 40;
+
+// A movable block of the given size; std::bad_alloc when there is no memory for it.
+OwnedBlock allocate(int32_t bytes, bool zeroed = false) {
+    OwnedBlock block(GlobalAlloc(platform::GMEM_MOVEABLE | (zeroed ? platform::GMEM_ZEROINIT : 0),
+                                 size_t(bytes)));
+    if (!block)
+        throw std::bad_alloc();
+    return block;
+}
+
+platform::ByteView viewOf(const LockedBlock& block) {
+    return {block.as<const uint8_t>(), block.data() ? block.size() : 0};
+}
+
+void reportResult(int32_t code, const QString& fileName) {
+    showFileMessage(pluginResultText(code), fileName);
+}
+
+// A refused DIB is reported as the plug-in would have reported the same fault.
+int32_t resultOfDibError(platform::DibError error) {
+    using platform::DibError;
+    return error == DibError::OutOfMemory || error == DibError::TooLarge ? SPI_NO_MEMORY
+                                                                         : SPI_BROKEN_DATA;
+}
+
+// The two blocks of a 24-bit bottom-up DIB of picture (a 40-byte header, then the rows).
+int32_t blocksOf(const QImage& picture, OwnedBlock& info, OwnedBlock& bits) {
+    const auto packed = platform::imageToDib(picture, 24);
+    if (!packed)
+        return resultOfDibError(packed.error);
+    const QByteArray& dib = packed.value;
+    OwnedBlock newInfo = allocate(InfoHeaderBytes);
+    OwnedBlock newBits = allocate(int32_t(dib.size() - InfoHeaderBytes));
+    std::memcpy(LockedBlock(newInfo.get()).data(), dib.constData(), InfoHeaderBytes);
+    std::memcpy(LockedBlock(newBits.get()).data(), dib.constData() + InfoHeaderBytes,
+                size_t(dib.size() - InfoHeaderBytes));
+    info = std::move(newInfo);
+    bits = std::move(newBits);
+    return SPI_SUCCESS;
+}
+
+// What a plug-in returned, kept as DecodedDib when it has more than 8 bits per pixel. Output
+// that is not already a plain 24-bit bottom-up DIB (16 or 32 bits, bit fields, rows stored top
+// down) is converted, since everything after this assumes 3 bytes a pixel; a pixel block too
+// short for its header is refused as broken data rather than read past its end.
+int32_t keepDecoded(OwnedBlock& info, OwnedBlock& bits, const QString& fileName) {
+    bool plain = false;
+    QImage converted;
+    {
+        const LockedBlock infoBytes(info.get());
+        const LockedBlock pixelBytes(bits.get());
+        const platform::ByteView infoView = viewOf(infoBytes);
+        if (infoView.size() < 16) {
+            reportResult(SPI_BROKEN_DATA, fileName);
+            return LoadFailed;
+        }
+        uint16_t bitCount = 0;
+        std::memcpy(&bitCount, infoView.data() + 14, sizeof bitCount);
+        if (bitCount <= 8)
+            return HeldByComponent; // the blocks go with info and bits
+        const auto layout = platform::readDibHeader(infoView);
+        if (layout) {
+            const platform::DibLayout& l = layout.value;
+            plain = l.bitCount == 24 && !l.topDown && l.header.biCompression == platform::BI_RGB &&
+                    pixelBytes.size() >= size_t(DibImageSizeOf(l.width, l.height));
+        }
+        if (!plain) {
+            auto image = platform::dibToImage(infoView, viewOf(pixelBytes));
+            if (!image) {
+                reportResult(resultOfDibError(image.error), fileName);
+                return LoadFailed;
+            }
+            converted = std::move(image.value);
+        }
+    }
+    if (!plain) {
+        const int32_t result = blocksOf(converted, info, bits);
+        if (result != SPI_SUCCESS) {
+            reportResult(result, fileName);
+            return LoadFailed;
+        }
+    }
+    DecodedDib = {info.release(), bits.release()};
+    return HeldAsDib;
+}
+
+// The JPEG plug-in finds the stream at 0 in JPEG files, at 128 in some camera files, and else
+// where the J6I header says.
+int32_t decodeJpeg(const platform::Library& library, const QByteArray& name, bool isJ6I,
+                   int32_t j6iOffset, OwnedBlock& info, OwnedBlock& bits) {
+    const auto getPictureInfo = library.symbol<GetPictureInfoFunc>("GetPictureInfo");
+    const auto getPicture = library.symbol<GetPictureFunc>("GetPicture");
+    std::vector<int32_t> offsets{0, 128};
+    if (isJ6I)
+        offsets.push_back(j6iOffset);
+    int32_t result = SPI_UNKNOWN_FORMAT;
+    int32_t found = 0;
+    for (const int32_t offset : offsets) {
+        PictureInfo pictureInfo{};
+        result = getPictureInfo(name.constData(), offset, SPI_INPUT_FILE, &pictureInfo);
+        if (result == SPI_SUCCESS) {
+            GlobalFree(pictureInfo.hInfo); // the text information is not used
+            found = offset;
+            break;
+        }
+    }
+    if (result != SPI_SUCCESS)
+        return result;
+    return getPicture(name.constData(), found, SPI_INPUT_FILE, info.receive(), bits.receive(),
+                      nullptr, 0);
+}
+
+// TIFF and CAM files may carry a 128-byte header in front of the picture.
+int32_t decodeOther(const platform::Library& library, const QByteArray& name, OwnedBlock& info,
+                    OwnedBlock& bits) {
+    const auto getPicture = library.symbol<GetPictureFunc>("GetPicture");
+    const auto decodeAt = [&](int32_t offset) {
+        return getPicture(name.constData(), offset, SPI_INPUT_FILE, info.receive(), bits.receive(),
+                          nullptr, 0);
+    };
+    const int32_t result = decodeAt(0);
+    return result == SPI_UNKNOWN_FORMAT ? decodeAt(128) : result;
+}
+
+// Paints the 4 leftmost and 4 rightmost pixels of every row white.
+void whitenSideBands(uint8_t* pixels, int32_t width, int32_t height, int32_t rowBytes) {
+    const int32_t band = std::min(4, width);
+    for (int32_t row = 0; row < height; ++row) {
+        uint8_t* line = pixels + size_t(row) * size_t(rowBytes);
+        std::memset(line, 255, size_t(band) * 3);
+        std::memset(line + size_t(width - band) * 3, 255, size_t(band) * 3);
+    }
+}
+
+platform::BitmapInfoHeader headerOf(const LockedBlock& block) {
+    platform::BitmapInfoHeader header{};
+    std::memcpy(&header, block.data(), InfoHeaderBytes);
+    return header;
+}
+
+void setHeader(const LockedBlock& block, const platform::BitmapInfoHeader& header) {
+    std::memcpy(block.data(), &header, InfoHeaderBytes);
+}
+
+} // namespace
+
+int32_t DibImageSizeOf(int32_t width, int32_t height) {
+    const int32_t rowBytes = checkedMul(width, 3);
+    if (rowBytes % 4 == 0)
+        return checkedMul(checkedMul(width, height), 3);
+    return checkedMul(checkedMul(checkedAdd(rowBytes / 4, 1), 4), height);
+}
+
+void CheckDibSize(int32_t computed, int32_t reported) {
+    if (reported != 0 && reported != computed)
+        platform::showMessage(QString::asprintf(
+            "このメッセージがでたら作者まで連絡してくださいmm(%d %d)", computed, reported));
+}
+
+int32_t LoadFullSize(const QString& fileName, const QString& ext) {
+    const bool isJ6I = ext == QLatin1String(".J6I");
+    const bool isJpeg = isJ6I || ext == QLatin1String(".JPG");
+    const int32_t j6iOffset = isJ6I ? J6IDataOffset(fileName) : 0;
+
+    const QString pluginName = isJpeg                         ? QStringLiteral("ifjpeg.spi")
+                               : ext == QLatin1String(".TIF") ? QStringLiteral("iftiff.spi")
+                                                              : QStringLiteral("ifcam.spi");
+    // Loaded for this one picture; freed on every way out of this function.
+    const platform::Library library(pluginName);
+    // A plug-in without the functions this load calls cannot serve it: it counts as missing.
+    const bool complete = library.isLoaded() && library.symbol<GetPictureFunc>("GetPicture") &&
+                          (!isJpeg || library.symbol<GetPictureInfoFunc>("GetPictureInfo"));
+    if (!complete) {
+        platform::showMessage(QStringLiteral("IF%1.SPI not found").arg(ext));
+        return LoadFailed;
+    }
+
+    // The whole name, NUL-terminated, as the file system spells it.
+    const QByteArray name = QFile::encodeName(fileName);
+    OwnedBlock info;
+    OwnedBlock bits;
+    const int32_t result = isJpeg ? decodeJpeg(library, name, isJ6I, j6iOffset, info, bits)
+                                  : decodeOther(library, name, info, bits);
+    if (result != SPI_SUCCESS) {
+        reportResult(result, fileName);
+        return LoadFailed;
+    }
+    return keepDecoded(info, bits, fileName);
+}
+
+QSize AdoptDecodedPicture(bool isJ6I) {
+    OwnedBlock info(std::exchange(DecodedDib.info, nullptr));
+    OwnedBlock bits(std::exchange(DecodedDib.pixels, nullptr));
+    const LockedBlock decodedHeader(info.get());
+    const LockedBlock decodedPixels(bits.get());
+    platform::BitmapInfoHeader header = headerOf(decodedHeader);
+    const int32_t width = header.biWidth;
+    const int32_t height = header.biHeight;
+
+    const int32_t imageSize = DibImageSizeOf(width, height);
+    CheckDibSize(imageSize, int32_t(header.biSizeImage));
+    OwnedBlock newHeader = allocate(CurrentDibHeaderBytes, true);
+    OwnedBlock newPixels = allocate(imageSize);
+    {
+        const LockedBlock headerBytes(newHeader.get());
+        const LockedBlock pixelBytes(newPixels.get());
+        header.biSize = InfoHeaderBytes;
+        header.biSizeImage = uint32_t(imageSize);
+        setHeader(headerBytes, header);
+        std::memcpy(pixelBytes.data(), decodedPixels.data(), size_t(imageSize));
+        if (isJ6I)
+            whitenSideBands(pixelBytes.as<uint8_t>(), width, height, DibImageSizeOf(width, 1));
+    }
+    CurrentDib = {newHeader.release(), newPixels.release()};
+    DibImageSize = imageSize;
+    DibHeaderSize = CurrentDibHeaderBytes;
+    return {width, height};
+}
+
+bool LoadBmp24(const QString& fileName) {
+    platform::InputFile file(fileName);
+    file.readInto(&BmpFileHeader, sizeof BmpFileHeader);
+    uint8_t headerBytes[CurrentDibHeaderBytes];
+    file.readInto(headerBytes, sizeof headerBytes);
+    platform::BitmapInfoHeader header{};
+    std::memcpy(&header, headerBytes, InfoHeaderBytes);
+
+    Correctable = header.biBitCount >= 8;
+    if (header.biBitCount != 24)
+        return false;
+    // What the picture control reads better: files that are not BMP, old or unusual headers,
+    // compressed rows, rows stored top down, no pixels at all.
+    if (BmpFileHeader.bfType != platform::BmpFileType || header.biSize < 40 ||
+        header.biPlanes != 1 || header.biCompression != platform::BI_RGB || header.biWidth <= 0 ||
+        header.biHeight <= 0)
+        return false;
+
+    const int32_t width = header.biWidth;
+    const int32_t height = header.biHeight;
+    const int32_t imageSize = DibImageSizeOf(width, height);
+    CheckDibSize(imageSize, int32_t(header.biSizeImage));
+    // A header may promise more than the file holds; nothing is allocated for such a file.
+    if (int64_t(BmpFileHeader.bfOffBits) + imageSize > file.size())
+        throw platform::IoError(QStringLiteral("ファイルが途中で終わっています"), fileName);
+
+    OwnedBlock newHeader = allocate(CurrentDibHeaderBytes);
+    OwnedBlock newPixels = allocate(imageSize);
+    {
+        const LockedBlock headerBlock(newHeader.get());
+        std::memcpy(headerBlock.data(), headerBytes, sizeof headerBytes);
+        header.biSize = InfoHeaderBytes;
+        header.biSizeImage = uint32_t(imageSize);
+        setHeader(headerBlock, header);
+        file.seek(BmpFileHeader.bfOffBits);
+        file.readInto(LockedBlock(newPixels.get()).data(), imageSize);
+    }
+    CurrentDib = {newHeader.release(), newPixels.release()};
+    DibImageSize = imageSize;
+    DibHeaderSize = CurrentDibHeaderBytes;
+    return true;
+}
+
+void RotateCurrentDib(platform::ImageControl& imageComponent, int direction) {
+    OwnedBlock turned;
+    {
+        const LockedBlock headerBlock(CurrentDib.header);
+        const LockedBlock pixelBlock(CurrentDib.pixels);
+        platform::BitmapInfoHeader header = headerOf(headerBlock);
+        const int32_t w = header.biWidth;
+        const int32_t h = header.biHeight;
+        const size_t sourceStride = size_t(DibImageSizeOf(w, 1));
+        const size_t turnedStride = size_t(DibImageSizeOf(h, 1));
+        // The turned rows may need other padding, and so a block of another size.
+        const int32_t turnedSize = DibImageSizeOf(h, w);
+        turned = allocate(turnedSize, true);
+
+        const uint8_t* source = pixelBlock.as<const uint8_t>();
+        const LockedBlock turnedBlock(turned.get());
+        uint8_t* target = turnedBlock.as<uint8_t>();
+        for (int32_t i = 0; i < h; ++i) {
+            const uint8_t* row = source + size_t(i) * sourceStride;
+            for (int32_t j = 0; j < w; ++j) {
+                // Rows are stored bottom-up: direction 3 takes the top-right corner to the
+                // top-left, any other the top-left corner to the top-right.
+                const size_t at = direction == 3 ? size_t(j) * turnedStride + size_t(h - 1 - i) * 3
+                                                 : size_t(w - 1 - j) * turnedStride + size_t(i) * 3;
+                std::memcpy(target + at, row + size_t(j) * 3, 3);
+            }
+        }
+        header.biWidth = h;
+        header.biHeight = w;
+        header.biSizeImage = uint32_t(turnedSize);
+        setHeader(headerBlock, header);
+        DibImageSize = turnedSize;
+        DibHeaderSize = CurrentDibHeaderBytes;
+    }
+    GlobalFree(std::exchange(CurrentDib.pixels, turned.release()));
+    imageComponent.setPicture(CurrentDibImage());
+}
+
+QImage CurrentDibImage() {
+    if (!CurrentDib.header || !CurrentDib.pixels)
+        return {};
+    const LockedBlock headerBlock(CurrentDib.header);
+    const LockedBlock pixelBlock(CurrentDib.pixels);
+    auto image = platform::dibToImage(viewOf(headerBlock), viewOf(pixelBlock));
+    return image ? std::move(image.value) : QImage();
+}
+
+void FreeCurrentDib() {
+    GlobalFree(std::exchange(CurrentDib.header, nullptr));
+    GlobalFree(std::exchange(CurrentDib.pixels, nullptr));
+}
+
+void FreeDecodedDib() {
+    GlobalFree(std::exchange(DecodedDib.info, nullptr));
+    GlobalFree(std::exchange(DecodedDib.pixels, nullptr));
+}
