@@ -143,7 +143,7 @@ TEST_F(FullSizeTest, TwentyFourBitBmpFilesAreReadDirectly) {
     // The V5 header puts the rows at offset 138.
     for (int headerSize : {40, 124}) {
         ASSERT_TRUE(LoadBmp24(write("a.bmp", bmpFile(picture, headerSize))));
-        EXPECT_EQ(BmpFileHeader.bfOffBits, uint32_t(14 + headerSize));
+        EXPECT_EQ(uint32_t(BmpFileHeader.bfOffBits), uint32_t(14 + headerSize));
         EXPECT_TRUE(Correctable);
         EXPECT_EQ(DibImageSize, 48);
         EXPECT_EQ(platform::GlobalSize(CurrentDib.header), 44u);
