@@ -374,8 +374,9 @@ void TForm1::FormCreate() {
     FilterComboBox1->setItemIndex(storedFilter_);
     shownFilter_ = FilterComboBox1->itemIndex();
     FileListBox1->setMask(FilterComboBox1->mask());
-    if (CorrectionSettings.Hitone <= CorrectionSettings.Lowtone)
-        CorrectionSettings.Hitone = CorrectionSettings.Lowtone + 10;
+    // A highlight not above the shadow is lifted 10 above it; so is one less than 10 above it,
+    // and the other values are brought into range, so that the tone curve never divides by 0.
+    clampCorrectionSettings(CorrectionSettings);
     Selected.fill(false);
     ThumbsShown = false;
     FolderEventsOn = true;
@@ -412,8 +413,10 @@ void TForm1::FormActivate() {
     const TCorrectionSettings& c = CorrectionSettings;
     const std::array<int, 6> values{c.Blue,        c.Green,        c.Red,
                                     c.Hitone / 10, c.Midtone / 10, c.Lowtone / 10};
+    const bool automatic = currentAutoLevels().Auto;
     for (int i = 0; i < 6; ++i)
-        settingLabels_[i]->setText(QString::asprintf("%3d", values[i]));
+        settingLabels_[i]->setText(i >= 3 && automatic ? QStringLiteral("auto")
+                                                       : QString::asprintf("%3d", values[i]));
     const auto when = [](bool atOutput) {
         return atOutput ? QStringLiteral("出力時補正") : QStringLiteral("入力時補正");
     };

@@ -16,3 +16,23 @@ struct TCorrectionSettings {
 };
 
 extern TCorrectionSettings CorrectionSettings;
+
+// Brings settings read from a file into the ranges the tone curve needs: offsets within
+// -50..50, levels within 0..2550, the midtone within 100..900, and the highlight at least 10
+// above the shadow (the shadow first kept at most 2540), so that no curve segment is empty.
+void clampCorrectionSettings(TCorrectionSettings& settings);
+
+// Automatic tone levels: whether they are on, and the highlight and shadow loss rates in per
+// mille (0..100). They are the tone dialog's controls; the pipeline asks for them afresh at every
+// call.
+struct TAutoLevels {
+    bool Auto = false;
+    int32_t Levelh = 0;
+    int32_t Levell = 0;
+};
+
+// Where the automatic levels come from: the tone dialog installs its own source; without one
+// automatic mode is off.
+using AutoLevelsSource = TAutoLevels (*)();
+extern AutoLevelsSource AutoLevelsFrom;
+TAutoLevels currentAutoLevels();
