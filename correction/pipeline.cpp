@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <vector>
 
 bool WriteBack = false;
 int32_t CurveLow = 0;
@@ -95,9 +94,9 @@ QImage& surfaceOf(platform::ImageControl& target, int32_t width, int32_t height)
 }
 
 // White over the whole surface, then the rows at the top-left corner, one pixel for one pixel,
-// cut off where the surface ends.
-void drawRows(platform::ImageControl& target, const uint8_t* pixels, int32_t width,
-              int32_t height) {
+// cut off where the surface ends; each byte through its channel's table when there are tables.
+void drawRows(platform::ImageControl& target, const uint8_t* pixels, int32_t width, int32_t height,
+              const std::array<Table, 3>* tables) {
     QImage& canvas = surfaceOf(target, width, height);
     canvas.fill(Qt::white);
     const int32_t rowBytes = rowBytesOf(width);
@@ -106,10 +105,27 @@ void drawRows(platform::ImageControl& target, const uint8_t* pixels, int32_t wid
     for (int32_t y = 0; y < rows; ++y) {
         const uint8_t* in = pixels + size_t(height - 1 - y) * size_t(rowBytes);
         auto* out = reinterpret_cast<QRgb*>(canvas.scanLine(y));
-        for (int32_t x = 0; x < columns; ++x, in += 3)
-            out[x] = qRgb(in[2], in[1], in[0]);
+        if (tables) {
+            const auto& [blue, green, red] = *tables;
+            for (int32_t x = 0; x < columns; ++x, in += 3)
+                out[x] = qRgb(red[in[2]], green[in[1]], blue[in[0]]);
+        } else {
+            for (int32_t x = 0; x < columns; ++x, in += 3)
+                out[x] = qRgb(in[2], in[1], in[0]);
+        }
     }
     target.update();
+}
+
+// Corrects and draws the rows in one pass; the rows themselves stay as they are.
+void drawCorrectedRows(platform::ImageControl& target, const uint8_t* pixels, int32_t width,
+                       int32_t height, Flags flags) {
+    if (!flags.tone && !flags.colour) {
+        drawRows(target, pixels, width, height, nullptr);
+        return;
+    }
+    const std::array<Table, 3> tables = tablesFor(flags.tone, flags.colour);
+    drawRows(target, pixels, width, height, &tables);
 }
 
 } // namespace
@@ -231,16 +247,19 @@ void DrawCorrected(const QImage& source, platform::ImageControl& target, int mod
         const int32_t height = header.biHeight;
         const int32_t size = DibImageSizeOf(width, height);
         CheckDibSize(size, int32_t(header.biSizeImage));
-        const auto* held = pixelBlock.as<const uint8_t>();
+        auto* held = pixelBlock.as<uint8_t>();
         if (automatic)
             SampleDibLevels(held, width, height);
         else
             SetManualCurve();
-        std::vector<uint8_t> scratch(held, held + size);
-        CorrectPixels(scratch.data(), width, height, flags.tone, flags.colour);
-        drawRows(target, scratch.data(), width, height);
-        if (WriteBack)
-            std::memcpy(pixelBlock.data(), scratch.data(), size_t(size));
+        // Drawn straight through the tables, which leaves the held picture as it is and needs
+        // no copy of it; written back, the held picture is corrected where it lies.
+        if (WriteBack) {
+            CorrectPixels(held, width, height, flags.tone, flags.colour);
+            drawRows(target, held, width, height, nullptr);
+        } else {
+            drawCorrectedRows(target, held, width, height, flags);
+        }
         return;
     }
 
@@ -250,12 +269,11 @@ void DrawCorrected(const QImage& source, platform::ImageControl& target, int mod
         SampleBitmapLevels(source);
     else
         SetManualCurve();
-    auto dib = platform::imageToDib(source, 24);
+    const auto dib = platform::imageToDib(source, 24);
     if (!dib)
         throw std::bad_alloc(); // a picture that cannot be read out has no memory to go to
-    auto* pixels = reinterpret_cast<uint8_t*>(dib.value.data()) + 40;
-    CorrectPixels(pixels, source.width(), source.height(), flags.tone, flags.colour);
-    drawRows(target, pixels, source.width(), source.height());
+    const auto* pixels = reinterpret_cast<const uint8_t*>(dib.value.constData()) + 40;
+    drawCorrectedRows(target, pixels, source.width(), source.height(), flags);
 }
 
 void CorrectDibForExport(uint8_t* pixels, int32_t width, int32_t height) {
