@@ -19,7 +19,7 @@ struct Distances {
     double top, bottom, left, right, verticalGap, horizontalGap;
 };
 
-Distances distancesOf(const PrintSettings& s, double mean) {
+Distances distancesOf(const TPrintSettings& s, double mean) {
     return {s.Top * mean / 1000,   s.Bottom * mean / 1000,     s.Left * mean / 1000,
             s.Right * mean / 1000, s.VerticalGap * mean / 500, s.HorizontalGap * mean / 500};
 }
@@ -34,7 +34,7 @@ QString millimetres(double pixels, int dpi) {
 
 } // namespace
 
-PrintLayout ComputePrintLayout(const PrintSettings& settings, double width, double height) {
+PrintLayout ComputePrintLayout(const TPrintSettings& settings, double width, double height) {
     PrintLayout layout;
     layout.mean = (width + height) / 2;
     const Distances d = distancesOf(settings, layout.mean);
@@ -62,7 +62,7 @@ QSize FitPreviewPaper(int width, int height) {
     return {PreviewWidth, int(PreviewWidth * h / w)};
 }
 
-TurnedCell turnedCellExtent(const PrintSettings& s, double width, double height) {
+TurnedCell turnedCellExtent(const TPrintSettings& s, double width, double height) {
     const Distances d = distancesOf(s, (width + height) / 2);
     const int columns = atLeastOne(s.Columns);
     const int rows = atLeastOne(s.Rows);
@@ -73,7 +73,7 @@ TurnedCell turnedCellExtent(const PrintSettings& s, double width, double height)
             (height - d.top - d.bottom - rows * d.verticalGap) / rows};
 }
 
-LayoutPreview previewLayout(const PrintSettings& settings, QSize paper) {
+LayoutPreview previewLayout(const TPrintSettings& settings, QSize paper) {
     LayoutPreview preview;
     preview.settings = settings;
     preview.settings.Columns = atLeastOne(settings.Columns);
@@ -140,7 +140,7 @@ LayoutPreview::Slot LayoutPreview::slot(int k) const {
     return s;
 }
 
-LayoutMeasures layoutMeasures(const PrintSettings& settings, int width, int height, int dpi) {
+LayoutMeasures layoutMeasures(const TPrintSettings& settings, int width, int height, int dpi) {
     LayoutMeasures m;
     const TurnedCell cell = turnedCellExtent(settings, width, height);
     m.pictureSize =

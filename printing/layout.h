@@ -13,7 +13,7 @@
 // The layout values a print keeps between runs. Margins are per mille of the page's mean
 // dimension M = (width + height) / 2; a gap is per mille of M / 2, the whole distance between
 // neighbouring cells (so each cell has gap × M / 1000 free on each side inside its slot).
-struct PrintSettings {
+struct TPrintSettings {
     int32_t VerticalGap = 10;   // between rows, 0..500
     int32_t HorizontalGap = 10; // between columns, 0..500
     int32_t Top = 0;            // margins, 0..999
@@ -57,7 +57,7 @@ struct PrintLayout {
 };
 
 // The plain rule on a page width × height pixels, in the page's own orientation.
-PrintLayout ComputePrintLayout(const PrintSettings& settings, double width, double height);
+PrintLayout ComputePrintLayout(const TPrintSettings& settings, double width, double height);
 
 // The preview paper for a page width × height (portrait pixels): as large as fits 225 × 305.
 constexpr int PreviewWidth = 225;
@@ -71,7 +71,7 @@ struct TurnedCell {
     double acrossWidth = 0;
     double acrossHeight = 0;
 };
-TurnedCell turnedCellExtent(const PrintSettings& settings, double width, double height);
+TurnedCell turnedCellExtent(const TPrintSettings& settings, double width, double height);
 
 // The preview of a sheet on paper of the given size.
 struct LayoutPreview {
@@ -85,12 +85,12 @@ struct LayoutPreview {
     Slot slot(int k) const;
 
     // What the slots are computed from.
-    PrintSettings settings;
+    TPrintSettings settings;
     double cellAcross = 0, cellDown = 0; // cx, cy on the preview paper
     double frameWidth = 0, frameHeight = 0;
     double mean = 0;
 };
-LayoutPreview previewLayout(const PrintSettings& settings, QSize paper);
+LayoutPreview previewLayout(const TPrintSettings& settings, QSize paper);
 
 // The texts the dialog shows for a layout on the printer page (portrait, width × height pixels
 // at dpi dots per inch): picture size, paper size, and the six gaps and margins in millimetres.
@@ -99,7 +99,7 @@ struct LayoutMeasures {
     QString paperSize;                // "用紙サイズ %4.1fmm*%4.1fmm"
     std::array<QString, 6> distances; // vertical gap, horizontal gap, top, bottom, left, right
 };
-LayoutMeasures layoutMeasures(const PrintSettings& settings, int width, int height, int dpi);
+LayoutMeasures layoutMeasures(const TPrintSettings& settings, int width, int height, int dpi);
 
 // The height of lines caption lines in a font of fontSize points, "%4.1fmm".
 QString captionHeightText(int fontSize, int lines);

@@ -9,7 +9,7 @@ constexpr int A4Width = 2480;
 constexpr int A4Height = 3508;
 
 TEST(LayoutTest, SlotsOfAnA4PageInBothOrientations) {
-    PrintSettings s; // 2 columns, 4 rows, gaps 10, no margins
+    TPrintSettings s; // 2 columns, 4 rows, gaps 10, no margins
     s.Top = 20;
     PrintLayout l = ComputePrintLayout(s, A4Width, A4Height);
     // M = 2994: gaps 59.88 between cells, the top margin 59.88.
@@ -39,7 +39,7 @@ TEST(LayoutTest, PreviewPaperSlotsAndFrames) {
     EXPECT_EQ(paper, QSize(215, 305));
     EXPECT_EQ(FitPreviewPaper(A4Height, A4Width), QSize(225, 159));
 
-    PrintSettings s;
+    TPrintSettings s;
     LayoutPreview p = previewLayout(s, paper);
     ASSERT_TRUE(p.accepted);
     EXPECT_EQ(p.slotCount, 8);
@@ -75,7 +75,7 @@ TEST(LayoutTest, PreviewPaperSlotsAndFrames) {
     EXPECT_EQ(p.slot(1).slot.top, p.slot(0).slot.top);
 
     // A margin that leaves cells of 5 preview pixels or less is refused.
-    s = PrintSettings{};
+    s = TPrintSettings{};
     s.Top = 430;
     s.Bottom = 430;
     EXPECT_TRUE(previewLayout(s, paper).accepted);
@@ -86,7 +86,7 @@ TEST(LayoutTest, PreviewPaperSlotsAndFrames) {
 
 TEST(LayoutTest, MeasuresCaptionHeightsAndPageCounts) {
     // A page of 150 × 250 mm at 254 dpi: M is 200 mm; a gap of 10 leaves 2 mm on each side.
-    PrintSettings s;
+    TPrintSettings s;
     s.Left = 25;
     const LayoutMeasures m = layoutMeasures(s, 1500, 2500, 254);
     EXPECT_EQ(m.distances[0], QStringLiteral(" 2.0mm"));
