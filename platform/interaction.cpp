@@ -1,6 +1,7 @@
 #include "platform/interaction.h"
 
 #include <QApplication>
+#include <QFontDialog>
 #include <QMessageBox>
 
 namespace platform {
@@ -71,6 +72,14 @@ MessageAnswer answerOf(int button, MessageButtons buttons) {
 }
 
 } // namespace
+
+std::optional<QFont> chooseFont(const QFont& initial, QWidget* parent) {
+    if (installedAnswerer)
+        return installedAnswerer->font(initial);
+    bool ok = false;
+    const QFont chosen = QFontDialog::getFont(&ok, initial, parent);
+    return ok ? std::optional<QFont>(chosen) : std::nullopt;
+}
 
 MessageAnswer showMessage(const MessageRequest& request) {
     if (installedAnswerer)

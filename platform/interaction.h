@@ -6,7 +6,10 @@
 // as the program grows.
 #pragma once
 
+#include <QFont>
 #include <QString>
+
+#include <optional>
 
 class QWidget;
 
@@ -27,6 +30,11 @@ class Answerer {
 public:
     virtual ~Answerer() = default;
     virtual MessageAnswer message(const MessageRequest& request) = 0;
+    // The font dialog: the font chosen, or nothing when cancelled (the default answer).
+    virtual std::optional<QFont> font(const QFont& initial) {
+        (void)initial;
+        return std::nullopt;
+    }
 };
 
 // Shows a modal message box and returns the button pressed (for a box closed without a button:
@@ -37,6 +45,9 @@ inline MessageAnswer showMessage(const QString& text, const QString& caption = {
                                  MessageButtons buttons = MessageButtons::Ok) {
     return showMessage(MessageRequest{text, caption, icon, buttons});
 }
+
+// Shows the font dialog set to initial; the font chosen, or nothing when the user cancelled.
+std::optional<QFont> chooseFont(const QFont& initial, QWidget* parent = nullptr);
 
 // Installs an answerer for as long as the object lives (tests); the previous one comes back.
 class ScopedAnswerer {

@@ -22,6 +22,15 @@ public:
         return answer;
     }
 
+    std::optional<QFont> font(const QFont& initial) override {
+        fontRequests.push_back(initial);
+        if (fonts.empty())
+            return std::nullopt;
+        const std::optional<QFont> answer = fonts.front();
+        fonts.pop_front();
+        return answer;
+    }
+
     QStringList texts() const {
         QStringList list;
         for (const auto& m : messages)
@@ -31,6 +40,8 @@ public:
 
     std::vector<platform::MessageRequest> messages;
     std::deque<platform::MessageAnswer> script;
+    std::vector<QFont> fontRequests;
+    std::deque<std::optional<QFont>> fonts; // answers of the font dialog; cancelled when empty
 
 private:
     platform::ScopedAnswerer scope_;
