@@ -10,6 +10,7 @@
 #include "platform/dib.h"
 #include "platform/imagecontrol.h"
 #include "platform/memory.h"
+#include "tests/support/decodeddib.h"
 #include "tests/support/jpegmaker.h"
 
 #include <benchmark/benchmark.h>
@@ -35,19 +36,8 @@ using Table = std::array<uint8_t, 256>;
 // take it over, as a full-size load of a 24-bit picture ends. False when it could not.
 bool holdPicture() {
     const QImage picture = testsupport::makePhotoLikePicture(PictureWidth, PictureHeight);
-    const auto dib = platform::imageToDib(picture, 24);
-    if (!dib)
+    if (!testsupport::putDecodedDib(picture))
         return false;
-    const size_t rowsSize = size_t(dib.value.size() - 40);
-    DecodedDib.info = platform::GlobalAlloc(platform::GMEM_MOVEABLE, 40);
-    DecodedDib.pixels = platform::GlobalAlloc(platform::GMEM_MOVEABLE, rowsSize);
-    if (!DecodedDib.info || !DecodedDib.pixels) {
-        FreeDecodedDib();
-        return false;
-    }
-    std::memcpy(platform::LockedBlock(DecodedDib.info).data(), dib.value.constData(), 40);
-    std::memcpy(platform::LockedBlock(DecodedDib.pixels).data(), dib.value.constData() + 40,
-                rowsSize);
     AdoptDecodedPicture(false);
     LoadResult = HeldAsDib;
     Correctable = true;
@@ -145,14 +135,6 @@ void memcpyPlusLookup(benchmark::State& state) {
     }
 }
 
-// One line of the table printed at the end: how much slower one case is than another.
-struct Comparison {
-    const char* label;
-    std::string measured;
-    std::string reference;
-    double guideline; // the ratio the measured case should stay within
-};
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -178,7 +160,7 @@ int main(int argc, char** argv) {
     bench::keepFastest(benchmark::RegisterBenchmark(draw.c_str(), drawCorrected));
     bench::keepFastest(benchmark::RegisterBenchmark(copyLookup.c_str(), memcpyPlusLookup));
 
-    const std::vector<Comparison> comparisons{
+    const std::vector<bench::Comparison> comparisons{
         {"CorrectPixels / three-table lookup", correct, lookup, 1.5},
         {"DrawCorrected / memcpy + lookup", draw, copyLookup, 3.0},
     };
@@ -188,15 +170,6 @@ int main(int argc, char** argv) {
     benchmark::Shutdown();
     FreeCurrentDib();
 
-    std::printf("\n%-44s %10s   %s\n", "comparison (fastest runs)", "ratio", "guideline");
-    for (const Comparison& comparison : comparisons) {
-        const double measured = reporter.fastestOf(comparison.measured);
-        const double reference = reporter.fastestOf(comparison.reference);
-        if (measured <= 0 || reference <= 0)
-            continue; // filtered out or stopped
-        const double ratio = measured / reference;
-        std::printf("%-44s %9.2fx   within %.1fx%s\n", comparison.label, ratio,
-                    comparison.guideline, ratio > comparison.guideline ? " (over)" : "");
-    }
+    bench::printComparisons(reporter, comparisons);
     return reporter.failed ? 1 : 0;
 }

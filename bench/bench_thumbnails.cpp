@@ -164,14 +164,6 @@ bool writeNamesFolder(const QTemporaryDir& folder) {
     return true;
 }
 
-// One line of the table printed at the end: how much slower one case is than another.
-struct Comparison {
-    const char* label;
-    std::string measured;
-    std::string reference;
-    double guideline; // the ratio the measured case should stay within
-};
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -221,7 +213,7 @@ int main(int argc, char** argv) {
             fillMainWindowPage(state, path, PageWork::OpenFolder);
         }));
 
-    const std::vector<Comparison> comparisons{
+    const std::vector<bench::Comparison> comparisons{
         {"TAll page / direct decodes", tallPage, directPage, 1.3},
         {"main window thumbnail page / direct decodes", windowPage, directPage, 1.3},
     };
@@ -230,16 +222,7 @@ int main(int argc, char** argv) {
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
 
-    std::printf("\n%-44s %10s   %s\n", "comparison (fastest runs)", "ratio", "guideline");
-    for (const Comparison& comparison : comparisons) {
-        const double measured = reporter.fastestOf(comparison.measured);
-        const double reference = reporter.fastestOf(comparison.reference);
-        if (measured <= 0 || reference <= 0)
-            continue; // filtered out or stopped
-        const double ratio = measured / reference;
-        std::printf("%-44s %9.2fx   within %.1fx%s\n", comparison.label, ratio,
-                    comparison.guideline, ratio > comparison.guideline ? " (over)" : "");
-    }
+    bench::printComparisons(reporter, comparisons);
     const struct {
         const char* label;
         std::string name;

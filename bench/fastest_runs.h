@@ -47,4 +47,27 @@ public:
     bool failed = false; // a benchmark stopped with SkipWithError
 };
 
+// One line of the table printed at the end: how much slower one case is than another.
+struct Comparison {
+    const char* label;
+    std::string measured;
+    std::string reference;
+    double guideline; // the ratio the measured case should stay within
+};
+
+// Prints the ratios of the fastest runs; cases filtered out or stopped are left out.
+inline void printComparisons(const RatioReporter& reporter,
+                             const std::vector<Comparison>& comparisons) {
+    std::printf("\n%-44s %10s   %s\n", "comparison (fastest runs)", "ratio", "guideline");
+    for (const Comparison& comparison : comparisons) {
+        const double measured = reporter.fastestOf(comparison.measured);
+        const double reference = reporter.fastestOf(comparison.reference);
+        if (measured <= 0 || reference <= 0)
+            continue;
+        const double ratio = measured / reference;
+        std::printf("%-44s %9.2fx   within %.1fx%s\n", comparison.label, ratio,
+                    comparison.guideline, ratio > comparison.guideline ? " (over)" : "");
+    }
+}
+
 } // namespace bench

@@ -191,43 +191,42 @@ void FindAutoLevels() {
     CurveMid = (CurveLow + CurveHigh) / 2;
 }
 
-void SampleDibLevels(const uint8_t* pixels, int32_t width, int32_t height) {
-    LevelHistogram.fill(0);
-    LevelSampleCount = 0;
+namespace {
+
+// Calls sample(pixel) for every pixel of the sampling window of bottom-up 24-bit rows.
+template <typename Sample>
+void forEachSampledPixel(const uint8_t* pixels, int32_t width, int32_t height, Sample sample) {
     const Window window = windowOf(width, height);
     const size_t rowBytes = size_t(rowBytesOf(width));
     for (int32_t y = 0; y < height; ++y) {
         const uint8_t* row = pixels + size_t(y) * rowBytes;
-        for (int32_t x = 0; x < width; ++x) {
-            if (!window.holds(x, y))
-                continue;
-            const uint8_t* p = row + size_t(x) * 3;
-            ++LevelHistogram[size_t((p[0] + p[1] + p[2]) / 3)];
-            ++LevelSampleCount;
-        }
+        for (int32_t x = 0; x < width; ++x)
+            if (window.holds(x, y))
+                sample(row + size_t(x) * 3);
     }
+}
+
+} // namespace
+
+void SampleDibLevels(const uint8_t* pixels, int32_t width, int32_t height) {
+    LevelHistogram.fill(0);
+    LevelSampleCount = 0;
+    forEachSampledPixel(pixels, width, height, [](const uint8_t* p) {
+        ++LevelHistogram[size_t((p[0] + p[1] + p[2]) / 3)];
+        ++LevelSampleCount;
+    });
     FindAutoLevels();
 }
 
 void SampleBitmapLevels(const QImage& bitmap) {
     LevelHistogram.fill(0);
-    const auto dib = platform::imageToDib(bitmap, 24);
-    const int32_t width = bitmap.width();
-    const int32_t height = bitmap.height();
-    LevelSampleCount = 3 * int64_t(width) * height;
-    if (dib) {
+    LevelSampleCount = 3 * int64_t(bitmap.width()) * bitmap.height();
+    if (const auto dib = platform::imageToDib(bitmap, 24)) {
         const auto* pixels = reinterpret_cast<const uint8_t*>(dib.value.constData()) + 40;
-        const Window window = windowOf(width, height);
-        const size_t rowBytes = size_t(rowBytesOf(width));
-        for (int32_t y = 0; y < height; ++y) {
-            const uint8_t* row = pixels + size_t(y) * rowBytes;
-            for (int32_t x = 0; x < width; ++x) {
-                if (!window.holds(x, y))
-                    continue;
-                for (int k = 0; k < 3; ++k)
-                    ++LevelHistogram[row[size_t(x) * 3 + size_t(k)]];
-            }
-        }
+        forEachSampledPixel(pixels, bitmap.width(), bitmap.height(), [](const uint8_t* p) {
+            for (int k = 0; k < 3; ++k)
+                ++LevelHistogram[p[k]];
+        });
     }
     FindAutoLevels();
 }

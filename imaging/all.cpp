@@ -38,14 +38,6 @@ QImage paintable(const QImage& image) {
                                                          : QImage::Format_RGB32);
 }
 
-// A refused DIB is reported as the plug-in would have reported the same fault: too large a
-// picture as memory that cannot be allocated, anything else as corrupt data.
-int32_t resultOfDibError(platform::DibError error) {
-    using platform::DibError;
-    return error == DibError::OutOfMemory || error == DibError::TooLarge ? SPI_NO_MEMORY
-                                                                         : SPI_BROKEN_DATA;
-}
-
 struct DecodedDib {
     QImage image;
     int32_t bitCount = 0;

@@ -51,13 +51,6 @@ void reportResult(int32_t code, const QString& fileName) {
     showFileMessage(pluginResultText(code), fileName);
 }
 
-// A refused DIB is reported as the plug-in would have reported the same fault.
-int32_t resultOfDibError(platform::DibError error) {
-    using platform::DibError;
-    return error == DibError::OutOfMemory || error == DibError::TooLarge ? SPI_NO_MEMORY
-                                                                         : SPI_BROKEN_DATA;
-}
-
 // The two blocks of a 24-bit bottom-up DIB of picture (a 40-byte header, then the rows).
 int32_t blocksOf(const QImage& picture, OwnedBlock& info, OwnedBlock& bits) {
     const auto packed = platform::imageToDib(picture, 24);

@@ -1,5 +1,8 @@
 #include "imaging/plugin_messages.h"
 
+#include "platform/dib.h"
+#include "plugins/spi.h"
+
 #include "platform/interaction.h"
 #include "plugins/spi.h"
 
@@ -26,4 +29,10 @@ QString fileMessageText(const QString& text, const QString& path) {
 
 void showFileMessage(const QString& text, const QString& path) {
     platform::showMessage(fileMessageText(text, path), {}, platform::MessageIcon::Error);
+}
+
+int32_t resultOfDibError(platform::DibError error) {
+    using platform::DibError;
+    return error == DibError::OutOfMemory || error == DibError::TooLarge ? SPI_NO_MEMORY
+                                                                         : SPI_BROKEN_DATA;
 }

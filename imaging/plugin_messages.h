@@ -6,6 +6,14 @@
 
 #include <cstdint>
 
+namespace platform {
+enum class DibError;
+}
+
+// A DIB the program refuses, reported as the plug-in would have reported the same fault: too
+// large a picture as memory that cannot be allocated, anything else as corrupt data.
+int32_t resultOfDibError(platform::DibError error);
+
 // The message for a decoder plug-in's non-zero result code.
 QString pluginResultText(int32_t code);
 

@@ -9,6 +9,7 @@
 #include "printing/prn1.h"
 #include "tests/support/answerer.h"
 #include "tests/support/jpegmaker.h"
+#include "tests/support/settingsfile.h"
 #include "viewer/Gfull.h"
 
 #include <gtest/gtest.h>
@@ -32,16 +33,11 @@ namespace {
 class MainWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        savedIni_ = qgetenv("TAZU_INI");
-        ini_ = settingsDir_.filePath(QStringLiteral("tazu.INI"));
-        qputenv("TAZU_INI", QFile::encodeName(ini_));
+        ini_ = settings_.path();
         folder_ = QDir::cleanPath(pictures_.path());
         MemoAutoSave = false;
     }
-    void TearDown() override {
-        ShutDown();
-        qputenv("TAZU_INI", savedIni_);
-    }
+    void TearDown() override { ShutDown(); }
 
     // Starts the program in folder with the given extra settings lines.
     void start(const QString& folder, const QByteArray& settings = {}) {
@@ -83,13 +79,10 @@ protected:
     static TAll* thumbnail(int cell) { return control<TAll>(QStringLiteral("ls%1").arg(cell)); }
     static QString counter() { return Form1->Label27->text(); }
 
-    QTemporaryDir settingsDir_;
     QTemporaryDir pictures_;
+    testsupport::ScopedSettingsFile settings_;
     QString ini_;
     QString folder_;
-
-private:
-    QByteArray savedIni_;
 };
 
 TEST_F(MainWindowTest, AnEmptyFolderIsOnePageOfEmptyCells) {

@@ -1,6 +1,7 @@
 #include "correction/pipeline.h"
 #include "imaging/fullsize.h"
 #include "platform/imagecontrol.h"
+#include "tests/support/decodeddib.h"
 
 #include <gtest/gtest.h>
 
@@ -34,12 +35,7 @@ protected:
 
     // Holds picture in CurrentDib as a load would.
     static void hold(const QImage& picture) {
-        const QByteArray dib = platform::imageToDib(picture, 24).value;
-        DecodedDib.info = platform::GlobalAlloc(platform::GMEM_MOVEABLE, 40);
-        DecodedDib.pixels = platform::GlobalAlloc(platform::GMEM_MOVEABLE, size_t(dib.size() - 40));
-        std::memcpy(platform::LockedBlock(DecodedDib.info).data(), dib.constData(), 40);
-        std::memcpy(platform::LockedBlock(DecodedDib.pixels).data(), dib.constData() + 40,
-                    size_t(dib.size() - 40));
+        ASSERT_TRUE(testsupport::putDecodedDib(picture));
         AdoptDecodedPicture(false);
         LoadResult = HeldAsDib;
     }

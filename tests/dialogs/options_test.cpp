@@ -2,6 +2,8 @@
 #include "dialogs/opt.h"
 #include "platform/profile.h"
 
+#include "tests/support/settingsfile.h"
+
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
@@ -17,13 +19,7 @@ namespace {
 // Each test gets its own settings file and restores the environment it changed.
 class OptionsDialogTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        savedIni_ = qgetenv("TAZU_INI");
-        ini_ = dir_.filePath(QStringLiteral("tazu.INI"));
-        qputenv("TAZU_INI", QFile::encodeName(ini_));
-    }
-    void TearDown() override { qputenv("TAZU_INI", savedIni_); }
-
+    void SetUp() override { ini_ = settings_.path(); }
     void writeIni(const QByteArray& bytes) {
         QFile f(ini_);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
@@ -34,11 +30,8 @@ protected:
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
 
-    QTemporaryDir dir_;
+    testsupport::ScopedSettingsFile settings_;
     QString ini_;
-
-private:
-    QByteArray savedIni_;
 };
 
 TEST_F(OptionsDialogTest, WithoutSettingsOnlyRotationIsOnAndTheDefaultsAreWritten) {

@@ -2,6 +2,7 @@
 #include "platform/checked.h"
 #include "platform/imagecontrol.h"
 #include "tests/support/answerer.h"
+#include "tests/support/decodeddib.h"
 #include "tests/support/jpegmaker.h"
 
 #include <gtest/gtest.h>
@@ -27,14 +28,8 @@ QImage cornerPicture(int width, int height) {
     return image;
 }
 
-// Puts a picture into DecodedDib as a plug-in would return it.
 void decodeInto(const QImage& image) {
-    const QByteArray dib = platform::imageToDib(image, 24).value;
-    DecodedDib.info = platform::GlobalAlloc(platform::GMEM_MOVEABLE, 40);
-    DecodedDib.pixels = platform::GlobalAlloc(platform::GMEM_MOVEABLE, size_t(dib.size() - 40));
-    std::memcpy(platform::LockedBlock(DecodedDib.info).data(), dib.constData(), 40);
-    std::memcpy(platform::LockedBlock(DecodedDib.pixels).data(), dib.constData() + 40,
-                size_t(dib.size() - 40));
+    ASSERT_TRUE(testsupport::putDecodedDib(image));
 }
 
 // A 24-bit BMP file: file header, an information header of headerSize bytes (40, or 124 for

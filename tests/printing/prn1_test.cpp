@@ -4,6 +4,7 @@
 #include "platform/profile.h"
 #include "printing/prn1.h"
 #include "tests/support/answerer.h"
+#include "tests/support/settingsfile.h"
 
 #include <gtest/gtest.h>
 
@@ -23,16 +24,11 @@ namespace {
 class PrintSettingsDialogTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        savedIni_ = qgetenv("TAZU_INI");
-        ini_ = dir_.filePath(QStringLiteral("tazu.INI"));
-        qputenv("TAZU_INI", QFile::encodeName(ini_));
+        ini_ = settings_.path();
         PrintSettings = {};
         PrintPictureTotal = 0;
     }
-    void TearDown() override {
-        dialog_.reset();
-        qputenv("TAZU_INI", savedIni_);
-    }
+    void TearDown() override { dialog_.reset(); }
 
     TForm4& open(const QByteArray& settings = {}) {
         if (!settings.isEmpty()) {
@@ -52,12 +48,9 @@ protected:
 
     platform::RecordingPrinter printer_; // A4 at 300 dpi
     platform::ScopedPrinter usePrinter_{printer_};
-    QTemporaryDir dir_;
+    testsupport::ScopedSettingsFile settings_;
     QString ini_;
     std::unique_ptr<TForm4> dialog_;
-
-private:
-    QByteArray savedIni_;
 };
 
 TEST_F(PrintSettingsDialogTest, PageCountsAndCaptionHeights) {
