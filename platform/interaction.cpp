@@ -1,8 +1,11 @@
 #include "platform/interaction.h"
 
+#include "platform/printer.h"
+
 #include <QApplication>
 #include <QFontDialog>
 #include <QMessageBox>
+#include <QPrintDialog>
 
 namespace platform {
 
@@ -73,12 +76,12 @@ MessageAnswer answerOf(int button, MessageButtons buttons) {
 
 } // namespace
 
-std::optional<QFont> chooseFont(const QFont& initial, QWidget* parent) {
-    if (installedAnswerer)
-        return installedAnswerer->font(initial);
-    bool ok = false;
-    const QFont chosen = QFontDialog::getFont(&ok, initial, parent);
-    return ok ? std::optional<QFont>(chosen) : std::nullopt;
+std::optional<QFont> Answerer::font(const QFont&) {
+    return std::nullopt;
+}
+
+bool Answerer::printer(Printer&) {
+    return false;
 }
 
 MessageAnswer showMessage(const MessageRequest& request) {
@@ -89,6 +92,29 @@ MessageAnswer showMessage(const MessageRequest& request) {
     QMessageBox box(boxIcon(request.icon), caption, request.text, standardButtons(request.buttons),
                     QApplication::activeWindow());
     return answerOf(box.exec(), request.buttons);
+}
+
+std::optional<QFont> chooseFont(const QFont& initial, QWidget* parent) {
+    if (installedAnswerer)
+        return installedAnswerer->font(initial);
+    bool ok = false;
+    const QFont chosen =
+        QFontDialog::getFont(&ok, initial, parent ? parent : QApplication::activeWindow());
+    if (!ok)
+        return std::nullopt;
+    return chosen;
+}
+
+bool choosePrinter(Printer& printer, QWidget* parent) {
+    if (installedAnswerer)
+        return installedAnswerer->printer(printer);
+    auto* system = dynamic_cast<QtPrinter*>(&printer);
+    if (!system)
+        return true;
+    QPrintDialog dialog(&system->qprinter(), parent ? parent : QApplication::activeWindow());
+    // Every sheet is printed; which pictures and how many copies is chosen in the program.
+    dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
+    return dialog.exec() == QDialog::Accepted;
 }
 
 ScopedAnswerer::ScopedAnswerer(Answerer& answerer) : previous_(installedAnswerer) {

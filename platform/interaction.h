@@ -2,8 +2,8 @@
 //
 // Every message box of the program goes through showMessage(); by default it is a modal
 // QMessageBox. Tests install an Answerer that records each request and answers from a script,
-// so no real modal dialog ever blocks a test. File, printer and font dialogs join this seam
-// as the program grows.
+// so no real modal dialog ever blocks a test. The font and printer dialogs go through the same
+// seam (chooseFont(), choosePrinter()).
 #pragma once
 
 #include <QFont>
@@ -14,6 +14,8 @@
 class QWidget;
 
 namespace platform {
+
+class Printer;
 
 enum class MessageIcon { None, Information, Warning, Error, Question };
 enum class MessageButtons { Ok, OkCancel, AbortRetry, YesNo, YesNoCancel };
@@ -30,11 +32,13 @@ class Answerer {
 public:
     virtual ~Answerer() = default;
     virtual MessageAnswer message(const MessageRequest& request) = 0;
-    // The font dialog: the font chosen, or nothing when cancelled (the default answer).
-    virtual std::optional<QFont> font(const QFont& initial) {
-        (void)initial;
-        return std::nullopt;
-    }
+    // The font dialog opened on initial: the font chosen, or nullopt when it is cancelled.
+    // Answerers that expect no font dialog cancel it.
+    virtual std::optional<QFont> font(const QFont& initial);
+    // The printer dialog on printer, which the answerer may change as the user would: true to
+    // print, false when it is cancelled. Answerers that expect no printer dialog cancel it, so
+    // that nothing is printed unasked.
+    virtual bool printer(Printer& printer);
 };
 
 // Shows a modal message box and returns the button pressed (for a box closed without a button:
@@ -46,8 +50,14 @@ inline MessageAnswer showMessage(const QString& text, const QString& caption = {
     return showMessage(MessageRequest{text, caption, icon, buttons});
 }
 
-// Shows the font dialog set to initial; the font chosen, or nothing when the user cancelled.
+// Shows the modal font dialog opened on initial; the font chosen, or nullopt when the user
+// cancels.
 std::optional<QFont> chooseFont(const QFont& initial, QWidget* parent = nullptr);
+
+// Shows the system's modal printer dialog on printer (printer, paper, orientation, PDF
+// output); true to print, false when the user cancels. A printer that is not a system printer
+// has nothing to choose: true.
+bool choosePrinter(Printer& printer, QWidget* parent = nullptr);
 
 // Installs an answerer for as long as the object lives (tests); the previous one comes back.
 class ScopedAnswerer {

@@ -1,76 +1,310 @@
 #include "platform/printer.h"
 
-#include <QPageLayout>
+#include <QCoreApplication>
+#include <QFile>
+#include <QFontMetrics>
+#include <QPageSize>
+#include <QPainter>
 #include <QPrinter>
 #include <QPrinterInfo>
 
-#include <memory>
+#include <algorithm>
 #include <utility>
 
 namespace platform {
 
 namespace {
 
-// Caption text is in the program's Japanese font unless the user chooses another.
-QFont defaultCaptionFont() {
-    QFont font(QStringLiteral("ＭＳ Ｐゴシック"));
-    font.setPointSize(9);
-    return font;
+Printer* installedPrinter = nullptr;
+QtPrinter* defaultPrinter = nullptr;
+
+// The default printer lives until the application object goes, not until static destruction,
+// when the print support it was made with is already gone.
+void deleteDefaultPrinter() {
+    delete std::exchange(defaultPrinter, nullptr);
 }
 
-class QtPrinter : public Printer {
-public:
-    QtPrinter() : printer_(QPrinter::HighResolution) {
-        // Without a printer the sheets go to a PDF file; the page is then A4.
-        if (QPrinterInfo::defaultPrinter().isNull()) {
-            printer_.setOutputFormat(QPrinter::PdfFormat);
-            printer_.setPageSize(QPageSize(QPageSize::A4));
-        }
-    }
+QFont fontInPixels(const QFont& font, int dotsPerInch) {
+    QFont scaled(font);
+    if (font.pointSizeF() > 0)
+        scaled.setPixelSize(std::max(1, qRound(font.pointSizeF() * dotsPerInch / 72.0)));
+    return scaled;
+}
 
-    PageOrientation orientation() const override {
-        return printer_.pageLayout().orientation() == QPageLayout::Landscape
-                   ? PageOrientation::Landscape
-                   : PageOrientation::Portrait;
-    }
-    void setOrientation(PageOrientation orientation) override {
-        printer_.setPageOrientation(orientation == PageOrientation::Landscape
-                                        ? QPageLayout::Landscape
-                                        : QPageLayout::Portrait);
-    }
-    QSize pageSize() const override {
-        return printer_.pageLayout().paintRectPixels(printer_.resolution()).size();
-    }
-    int resolution() const override { return printer_.resolution(); }
+// The drawing itself, shared by the printer and the recording's rendering of a page, so that a
+// rendered page shows what the printer draws.
 
-private:
-    QPrinter printer_;
-};
+void paintRectangle(QPainter& painter, const QRect& rect, const QColor& pen, int penWidth,
+                    const std::optional<QColor>& brush) {
+    if (rect.isEmpty())
+        return;
+    if (brush)
+        painter.fillRect(rect, *brush);
+    painter.setPen(QPen(pen, penWidth, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+    painter.setBrush(Qt::NoBrush);
+    // Through the centres of the outermost pixels.
+    painter.drawRect(QRectF(rect).adjusted(0.5, 0.5, -0.5, -0.5));
+}
 
-Printer* installed = nullptr;
+QSize extentOf(const QString& text, const QFont& pixelFont) {
+    const QFontMetrics metrics(pixelFont);
+    return {metrics.horizontalAdvance(text), metrics.height()};
+}
+
+void paintText(QPainter& painter, QPoint topLeft, const QString& text, const QFont& pixelFont) {
+    painter.fillRect(QRect(topLeft, extentOf(text, pixelFont)), Qt::white);
+    painter.setFont(pixelFont);
+    painter.setPen(Qt::black);
+    painter.drawText(QPoint(topLeft.x(), topLeft.y() + QFontMetrics(pixelFont).ascent()), text);
+}
+
+void paintPicture(QPainter& painter, const QRect& target, const QImage& resampled) {
+    painter.drawImage(QRectF(target), resampled);
+}
 
 } // namespace
 
-Printer::Printer() : font_(defaultCaptionFont()) {}
+QImage resampledForPrinting(const QImage& picture, QSize targetPixels, int dotsPerInch) {
+    if (picture.isNull() || targetPixels.isEmpty())
+        return picture;
+    QSize size = targetPixels;
+    if (dotsPerInch > PrintedPictureDpi) {
+        const auto atPictureDpi = [dotsPerInch](int pixels) {
+            return int((int64_t(pixels) * PrintedPictureDpi + dotsPerInch - 1) / dotsPerInch);
+        };
+        size = QSize(atPictureDpi(size.width()), atPictureDpi(size.height()));
+    }
+    size = size.boundedTo(picture.size());
+    if (size == picture.size())
+        return picture;
+    return picture.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
 
-RecordingPrinter::RecordingPrinter(QSize portraitPage, int dpi)
-    : portrait_(portraitPage), dpi_(dpi) {}
+Printer::Printer() : font_(QStringLiteral("ＭＳ Ｐゴシック"), 9) {}
+
+Printer::~Printer() = default;
+
+void Printer::setPen(const QColor& colour, int width) {
+    penColour_ = colour;
+    penWidth_ = std::max(1, width);
+}
+
+QSize Printer::textExtent(const QString& text) const {
+    return extentOf(text, deviceFont());
+}
+
+void Printer::stretchImage(const QRect& target, const QImage& picture) {
+    if (printing() && !picture.isNull() && !target.isEmpty())
+        drawPicture(target, picture);
+}
+
+bool Printer::stretchImage(const QRect& target, ByteView info, ByteView pixels) {
+    const DibResult<QImage> picture = dibToImage(info, pixels);
+    if (!picture)
+        return false;
+    stretchImage(target, picture.value);
+    return true;
+}
+
+QFont Printer::deviceFont() const {
+    return fontInPixels(font_, resolution());
+}
+
+QtPrinter::QtPrinter() : printer_(std::make_unique<QPrinter>(QPrinter::HighResolution)) {
+    const QPrinterInfo system = QPrinterInfo::defaultPrinter();
+    if (system.isNull()) {
+        printer_->setOutputFormat(QPrinter::PdfFormat);
+        printer_->setPageSize(QPageSize(QPageSize::A4));
+    } else {
+        printer_->setPrinterName(system.printerName());
+    }
+}
+
+QtPrinter::~QtPrinter() = default;
+
+PageOrientation QtPrinter::orientation() const {
+    return printer_->pageLayout().orientation() == QPageLayout::Landscape
+               ? PageOrientation::Landscape
+               : PageOrientation::Portrait;
+}
+
+void QtPrinter::setOrientation(PageOrientation orientation) {
+    printer_->setPageOrientation(orientation == PageOrientation::Landscape ? QPageLayout::Landscape
+                                                                           : QPageLayout::Portrait);
+}
+
+QSize QtPrinter::pageSize() const {
+    // The device's width and height are those of the printable area in the page's orientation.
+    return {printer_->width(), printer_->height()};
+}
+
+int QtPrinter::resolution() const {
+    return printer_->logicalDpiX();
+}
+
+bool QtPrinter::beginDoc(const QString& title) {
+    if (painter_)
+        return false;
+    printer_->setDocName(title);
+    auto painter = std::make_unique<QPainter>();
+    if (!painter->begin(printer_.get()))
+        return false;
+    // For pictures smaller than their cells (resampledForPrinting never enlarges them).
+    painter->setRenderHint(QPainter::SmoothPixmapTransform);
+    painter_ = std::move(painter);
+    return true;
+}
+
+void QtPrinter::newPage() {
+    if (painter_)
+        printer_->newPage();
+}
+
+void QtPrinter::endDoc() {
+    if (!painter_)
+        return;
+    painter_->end();
+    painter_.reset();
+}
+
+void QtPrinter::abort() {
+    if (!painter_)
+        return;
+    printer_->abort();
+    painter_->end();
+    painter_.reset();
+    if (printer_->outputFormat() == QPrinter::PdfFormat && !printer_->outputFileName().isEmpty())
+        QFile::remove(printer_->outputFileName());
+}
+
+void QtPrinter::rectangle(const QRect& rect) {
+    if (painter_)
+        paintRectangle(*painter_, rect, penColour(), penWidth(), brush());
+}
+
+void QtPrinter::textOut(QPoint topLeft, const QString& text) {
+    if (painter_)
+        paintText(*painter_, topLeft, text, deviceFont());
+}
+
+void QtPrinter::drawPicture(const QRect& target, const QImage& picture) {
+    paintPicture(*painter_, target, resampledForPrinting(picture, target.size(), resolution()));
+}
+
+RecordingPrinter::RecordingPrinter(QSize portraitSize, int dotsPerInch)
+    : portraitSize_(portraitSize), dotsPerInch_(dotsPerInch) {}
 
 QSize RecordingPrinter::pageSize() const {
-    return orientation_ == PageOrientation::Landscape ? portrait_.transposed() : portrait_;
+    return orientation_ == PageOrientation::Landscape ? portraitSize_.transposed() : portraitSize_;
+}
+
+PrintOperation& RecordingPrinter::record(PrintOperation::Kind kind) {
+    PrintOperation& operation = operations.emplace_back();
+    operation.kind = kind;
+    operation.page = page_;
+    return operation;
+}
+
+bool RecordingPrinter::beginDoc(const QString& title) {
+    if (printing_)
+        return false;
+    printing_ = true;
+    page_ = 0;
+    record(PrintOperation::Kind::BeginDoc).text = title;
+    return true;
+}
+
+void RecordingPrinter::newPage() {
+    if (!printing_)
+        return;
+    ++page_;
+    record(PrintOperation::Kind::NewPage);
+}
+
+void RecordingPrinter::endDoc() {
+    if (!printing_)
+        return;
+    record(PrintOperation::Kind::EndDoc);
+    printing_ = false;
+}
+
+void RecordingPrinter::abort() {
+    if (!printing_)
+        return;
+    record(PrintOperation::Kind::Abort);
+    printing_ = false;
+}
+
+void RecordingPrinter::rectangle(const QRect& rect) {
+    if (!printing_)
+        return;
+    PrintOperation& operation = record(PrintOperation::Kind::Rectangle);
+    operation.rect = rect;
+    operation.pen = penColour();
+    operation.penWidth = penWidth();
+    operation.brush = brush();
+}
+
+void RecordingPrinter::textOut(QPoint topLeft, const QString& text) {
+    if (!printing_)
+        return;
+    PrintOperation& operation = record(PrintOperation::Kind::Text);
+    operation.rect = QRect(topLeft, textExtent(text));
+    operation.text = text;
+    operation.font = font();
+}
+
+void RecordingPrinter::drawPicture(const QRect& target, const QImage& picture) {
+    PrintOperation& operation = record(PrintOperation::Kind::Picture);
+    operation.rect = target;
+    operation.pictureSize = picture.size();
+    operation.picture = resampledForPrinting(picture, target.size(), dotsPerInch_);
+}
+
+QImage RecordingPrinter::renderPage(int page) const {
+    QImage image(pageSize(), QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    const auto lastBegin = std::find_if(operations.rbegin(), operations.rend(), [](const auto& op) {
+        return op.kind == PrintOperation::Kind::BeginDoc;
+    });
+    for (auto op = lastBegin.base(); op != operations.end(); ++op) {
+        if (op->page != page)
+            continue;
+        switch (op->kind) {
+        case PrintOperation::Kind::Rectangle:
+            paintRectangle(painter, op->rect, op->pen, op->penWidth, op->brush);
+            break;
+        case PrintOperation::Kind::Text:
+            paintText(painter, op->rect.topLeft(), op->text, fontInPixels(op->font, dotsPerInch_));
+            break;
+        case PrintOperation::Kind::Picture:
+            paintPicture(painter, op->rect, op->picture);
+            break;
+        default:
+            break;
+        }
+    }
+    return image;
 }
 
 Printer& currentPrinter() {
-    if (installed)
-        return *installed;
-    static std::unique_ptr<Printer> program = std::make_unique<QtPrinter>();
-    return *program;
+    if (installedPrinter)
+        return *installedPrinter;
+    if (!defaultPrinter) {
+        defaultPrinter = new QtPrinter;
+        qAddPostRoutine(deleteDefaultPrinter);
+    }
+    return *defaultPrinter;
 }
 
-ScopedPrinter::ScopedPrinter(Printer& printer) : previous_(std::exchange(installed, &printer)) {}
+ScopedPrinter::ScopedPrinter(Printer& printer) : previous_(installedPrinter) {
+    installedPrinter = &printer;
+}
 
 ScopedPrinter::~ScopedPrinter() {
-    installed = previous_;
+    installedPrinter = previous_;
 }
 
 } // namespace platform

@@ -1,10 +1,14 @@
-// An answerer for the user-interaction seam: records every message box the code under test
-// shows and answers from a script (Ok when the script is empty).
+// An answerer for the user-interaction seam: records every message box, font dialog and printer
+// dialog the code under test shows and answers from scripts (Ok, and a cancelled font or
+// printer dialog, when the script is empty).
 #pragma once
 
 #include "platform/interaction.h"
 
+#include <QStringList>
+
 #include <deque>
+#include <optional>
 #include <vector>
 
 namespace testsupport {
@@ -26,8 +30,17 @@ public:
         fontRequests.push_back(initial);
         if (fonts.empty())
             return std::nullopt;
-        const std::optional<QFont> answer = fonts.front();
+        std::optional<QFont> answer = fonts.front();
         fonts.pop_front();
+        return answer;
+    }
+
+    bool printer(platform::Printer& printer) override {
+        printerRequests.push_back(&printer);
+        if (printers.empty())
+            return false;
+        const bool answer = printers.front();
+        printers.pop_front();
         return answer;
     }
 
@@ -40,8 +53,10 @@ public:
 
     std::vector<platform::MessageRequest> messages;
     std::deque<platform::MessageAnswer> script;
-    std::vector<QFont> fontRequests;
-    std::deque<std::optional<QFont>> fonts; // answers of the font dialog; cancelled when empty
+    std::vector<QFont> fontRequests; // the initial font of each font dialog
+    std::deque<std::optional<QFont>> fonts;
+    std::vector<platform::Printer*> printerRequests; // the printer of each printer dialog
+    std::deque<bool> printers;
 
 private:
     platform::ScopedAnswerer scope_;
