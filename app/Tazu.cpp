@@ -10,12 +10,16 @@
 #include "platform/guard.h"
 #include "platform/interaction.h"
 #include "platform/library.h"
+#include "platform/printer.h"
 #include "platform/profile.h"
 #include "platform/volumes.h"
 #include "platform/waitcursor.h"
+#include "printing/printjob.h"
 #include "printing/prn1.h"
+#include "printing/prnchu.h"
 #include "viewer/Gfull.h"
 
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
@@ -25,6 +29,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QSignalBlocker>
 #include <QSpinBox>
 #include <QTimer>
@@ -193,6 +198,7 @@ void TForm1::buildControls(QWidget* client) {
     connect(Button2, &QPushButton::clicked, this,
             platform::guardedSlot([this] { Button2Click(); }));
     connect(Button3, &QPushButton::clicked, this, platform::guardedSlot([this] { Open1Click(); }));
+    connect(Button1, &QPushButton::clicked, this, platform::guardedSlot([this] { Print1Click(); }));
     connect(maebt, &QPushButton::clicked, this, platform::guardedSlot([this] { maebtClick(); }));
     connect(tugibt, &QPushButton::clicked, this, platform::guardedSlot([this] { tugibtClick(); }));
 }
@@ -282,6 +288,7 @@ void TForm1::buildMenu() {
     connect(fileMenu_, &QMenu::aboutToShow, this,
             platform::guardedSlot([this] { print1_->setEnabled(AnySelected()); }));
     connect(Open1, &QAction::triggered, this, platform::guardedSlot([this] { Open1Click(); }));
+    connect(print1_, &QAction::triggered, this, platform::guardedSlot([this] { Print1Click(); }));
     connect(exit1, &QAction::triggered, this, [this] { close(); });
     connect(memosave, &QAction::triggered, this,
             platform::guardedSlot([this] { memosaveClick(); }));
@@ -798,4 +805,61 @@ void TForm1::OpenViewer() {
         hide();
     else
         Form2->close();
+}
+
+namespace {
+
+// The job's progress in the progress dialog, whose cancel button clears PrintRunning.
+class ProgressDialogMonitor : public PrintMonitor {
+public:
+    ~ProgressDialogMonitor() override {
+        if (OKBottomDlg)
+            OKBottomDlg->hide();
+    }
+    void started(int pictures) override {
+        PrintRunning = true;
+        if (OKBottomDlg)
+            OKBottomDlg->showForJob(pictures);
+    }
+    bool running() override { return PrintRunning; }
+    void pictureDone(int done, int) override {
+        if (OKBottomDlg)
+            OKBottomDlg->showProgress(done);
+    }
+};
+
+} // namespace
+
+void TForm1::Print1Click() {
+    if (PrintJobActive)
+        return;
+    if (!AnySelected()) {
+        platform::showMessage(QStringLiteral("印刷ファイルが選択されていません"), {},
+                              platform::MessageIcon::Warning);
+        return;
+    }
+    platform::Printer& printer = platform::currentPrinter();
+    if (!platform::choosePrinter(printer, this))
+        return;
+    printer.setOrientation(platform::PageOrientation::Portrait);
+    const QSize page = printer.pageSize();
+    Form4->FitPreviewPaper(page.width(), page.height());
+    Form4->exec();
+    if (!PrintConfirmed)
+        return;
+
+    PrintRequest request;
+    request.layout = Form4->controlValues();
+    request.dateForm = Form4->dateForm();
+    request.turnJ6I = OKBottomDlg2 && OKBottomDlg2->checkbox2->isChecked();
+    const QString folder = FileListBox1->directory();
+    for (int i = 0; i < FileCount; ++i)
+        request.entries.push_back({pathInFolder(folder, FileListBox1->item(i)), Selected[size_t(i)],
+                                   int(Copies[size_t(i)]),
+                                   i < Memos.size() ? Memos[i] : QString()});
+
+    const QScopedValueRollback active(PrintJobActive, true);
+    const platform::WaitCursor busy;
+    ProgressDialogMonitor monitor;
+    RunPrintJob(request, printer, *bg, monitor);
 }

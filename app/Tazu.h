@@ -78,6 +78,7 @@ public:
     void K5Click();                // select all
     void K6Click();                // select none
     void memosaveClick();          // save the memos now
+    void Print1Click();            // print index sheets of the selection (also Button1)
     // The eight selection buttons from Selected, without loading pictures; then the sheet count.
     void RefreshSelectionCaptions();
     // The copies of the selection in Label26 and PrintPictureTotal.
@@ -140,6 +141,8 @@ private:
     QLabel* colourWhen_ = nullptr;           // Label23
     QLabel* toneWhen_ = nullptr;             // Label24
     bool FolderEventsOn = false;
+    // A print job is running: a second print request is refused.
+    bool PrintJobActive = false;
     QString storedDirectory_; // the "Directory" setting as read
     int storedFilter_ = 0;    // the "Filter" setting as read
     int shownFilter_ = 0;     // the file type the file list shows

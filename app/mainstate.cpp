@@ -16,6 +16,7 @@ QStringList Memos;
 bool MemoAutoSave = false;
 
 QString ViewerPath;
+bool PrintRunning = false;
 
 TAll* bg = nullptr;
 

@@ -42,6 +42,10 @@ extern bool MemoAutoSave;
 // The picture the viewer opens, set by the main window before it shows the viewer.
 extern QString ViewerPath;
 
+// True while a print job may go on; the printing progress dialog's cancel button clears it and
+// the job stops before its next picture.
+extern bool PrintRunning;
+
 // True when some file 0 .. FileCount - 1 is selected for printing.
 bool AnySelected();
 // The copies of every selected file 0 .. FileCount - 1 added up.

@@ -9,6 +9,7 @@
 #include <QPrinterInfo>
 
 #include <algorithm>
+#include <cstdio>
 #include <utility>
 
 namespace platform {
@@ -64,9 +65,9 @@ void paintPicture(QPainter& painter, const QRect& target, const QImage& resample
 
 } // namespace
 
-QImage resampledForPrinting(const QImage& picture, QSize targetPixels, int dotsPerInch) {
-    if (picture.isNull() || targetPixels.isEmpty())
-        return picture;
+QSize printedPictureSize(QSize pictureSize, QSize targetPixels, int dotsPerInch) {
+    if (pictureSize.isEmpty() || targetPixels.isEmpty())
+        return pictureSize;
     QSize size = targetPixels;
     if (dotsPerInch > PrintedPictureDpi) {
         const auto atPictureDpi = [dotsPerInch](int pixels) {
@@ -74,10 +75,66 @@ QImage resampledForPrinting(const QImage& picture, QSize targetPixels, int dotsP
         };
         size = QSize(atPictureDpi(size.width()), atPictureDpi(size.height()));
     }
-    size = size.boundedTo(picture.size());
+    return size.boundedTo(pictureSize);
+}
+
+QImage resampledForPrinting(const QImage& picture, QSize targetPixels, int dotsPerInch) {
+    const QSize size = printedPictureSize(picture.size(), targetPixels, dotsPerInch);
     if (size == picture.size())
         return picture;
     return picture.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
+QImage reducedDib24(const uint8_t* rows, int32_t width, int32_t height, QSize size) {
+    QImage reduced(size, QImage::Format_RGB32);
+    if (reduced.isNull())
+        return reduced;
+    const int outWidth = size.width();
+    const int outHeight = size.height();
+    const size_t rowBytes = (size_t(width) * 3 + 3) & ~size_t(3);
+    // Output column k averages source columns firstColumn[k] .. firstColumn[k + 1] - 1.
+    std::vector<int32_t> firstColumn(size_t(outWidth) + 1);
+    for (int k = 0; k <= outWidth; ++k)
+        firstColumn[size_t(k)] = int32_t(int64_t(k) * width / outWidth);
+    std::vector<uint32_t> sums(size_t(outWidth) * 3);
+    for (int y = 0; y < outHeight; ++y) {
+        // Output row y is at the top; the DIB's rows start at the bottom.
+        const int32_t from = int32_t(int64_t(y) * height / outHeight);
+        const int32_t to = int32_t(int64_t(y + 1) * height / outHeight);
+        std::fill(sums.begin(), sums.end(), 0u);
+        for (int32_t sy = from; sy < to; ++sy) {
+            const uint8_t* in = rows + size_t(height - 1 - sy) * rowBytes;
+            uint32_t* sum = sums.data();
+            for (int k = 0; k < outWidth; ++k, sum += 3) {
+                for (int32_t x = firstColumn[size_t(k)]; x < firstColumn[size_t(k) + 1]; ++x) {
+                    sum[0] += in[3 * x];
+                    sum[1] += in[3 * x + 1];
+                    sum[2] += in[3 * x + 2];
+                }
+            }
+        }
+        auto* out = reinterpret_cast<QRgb*>(reduced.scanLine(y));
+        const uint32_t* sum = sums.data();
+        for (int k = 0; k < outWidth; ++k, sum += 3) {
+            const uint32_t count =
+                uint32_t(to - from) * uint32_t(firstColumn[size_t(k) + 1] - firstColumn[size_t(k)]);
+            const uint32_t half = count / 2;
+            out[k] = qRgb(int((sum[2] + half) / count), int((sum[1] + half) / count),
+                          int((sum[0] + half) / count));
+        }
+    }
+    return reduced;
+}
+
+bool pdfFileIsComplete(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const qint64 tail = std::min<qint64>(file.size(), 1024);
+    if (!file.seek(file.size() - tail))
+        return false;
+    const QByteArray end = file.read(tail);
+    return end.size() == tail && end.contains("%%EOF");
 }
 
 Printer::Printer() : font_(QStringLiteral("ＭＳ Ｐゴシック"), 9) {}
@@ -99,6 +156,17 @@ void Printer::stretchImage(const QRect& target, const QImage& picture) {
 }
 
 bool Printer::stretchImage(const QRect& target, ByteView info, ByteView pixels) {
+    const DibResult<DibLayout> layout = readDibHeader(info);
+    if (layout && layout.value.bitCount == 24 && !layout.value.topDown &&
+        pixels.size() >= size_t(layout.value.imageBytes)) {
+        if (printing() && !target.isEmpty()) {
+            const DibLayout& dib = layout.value;
+            const QSize size =
+                printedPictureSize({dib.width, dib.height}, target.size(), resolution());
+            drawPicture(target, reducedDib24(pixels.data(), dib.width, dib.height, size));
+        }
+        return true;
+    }
     const DibResult<QImage> picture = dibToImage(info, pixels);
     if (!picture)
         return false;
@@ -146,9 +214,20 @@ bool QtPrinter::beginDoc(const QString& title) {
     if (painter_)
         return false;
     printer_->setDocName(title);
+    if (printer_->outputFormat() == QPrinter::PdfFormat) {
+        const QString file = printer_->outputFileName();
+        if (file.isEmpty())
+            return false;
+        // Made by the PDF engine itself, so that it gets the permissions of any new file.
+        outputFile_ = file;
+        partialFile_ = file + QStringLiteral(".%1.part").arg(QCoreApplication::applicationPid());
+        printer_->setOutputFileName(partialFile_);
+    }
     auto painter = std::make_unique<QPainter>();
-    if (!painter->begin(printer_.get()))
+    if (!painter->begin(printer_.get())) {
+        restoreOutputFile(false);
         return false;
+    }
     // For pictures smaller than their cells (resampledForPrinting never enlarges them).
     painter->setRenderHint(QPainter::SmoothPixmapTransform);
     painter_ = std::move(painter);
@@ -160,11 +239,20 @@ void QtPrinter::newPage() {
         printer_->newPage();
 }
 
-void QtPrinter::endDoc() {
+bool QtPrinter::endDoc() {
     if (!painter_)
-        return;
-    painter_->end();
+        return false;
+    bool finished = painter_->end();
     painter_.reset();
+    if (partialFile_.isEmpty())
+        return finished;
+    const QString partial = partialFile_;
+    const QString file = outputFile_;
+    finished = finished && pdfFileIsComplete(partial) &&
+               std::rename(QFile::encodeName(partial).constData(),
+                           QFile::encodeName(file).constData()) == 0;
+    restoreOutputFile(finished);
+    return finished;
 }
 
 void QtPrinter::abort() {
@@ -173,8 +261,17 @@ void QtPrinter::abort() {
     printer_->abort();
     painter_->end();
     painter_.reset();
-    if (printer_->outputFormat() == QPrinter::PdfFormat && !printer_->outputFileName().isEmpty())
-        QFile::remove(printer_->outputFileName());
+    restoreOutputFile(false);
+}
+
+void QtPrinter::restoreOutputFile(bool renamed) {
+    if (partialFile_.isEmpty())
+        return;
+    if (!renamed)
+        QFile::remove(partialFile_);
+    printer_->setOutputFileName(outputFile_);
+    partialFile_.clear();
+    outputFile_.clear();
 }
 
 void QtPrinter::rectangle(const QRect& rect) {
@@ -221,11 +318,14 @@ void RecordingPrinter::newPage() {
     record(PrintOperation::Kind::NewPage);
 }
 
-void RecordingPrinter::endDoc() {
+bool RecordingPrinter::endDoc() {
     if (!printing_)
-        return;
-    record(PrintOperation::Kind::EndDoc);
+        return false;
     printing_ = false;
+    if (failEndDoc)
+        return false;
+    record(PrintOperation::Kind::EndDoc);
+    return true;
 }
 
 void RecordingPrinter::abort() {

@@ -38,6 +38,17 @@ inline constexpr int PrintedPictureDpi = 300;
 // PrintedPictureDpi and never larger than the picture in either direction (the engine
 // stretches it the rest of the way). The picture itself when no resampling is needed.
 QImage resampledForPrinting(const QImage& picture, QSize targetPixels, int dotsPerInch);
+// The size resampledForPrinting gives a picture of pictureSize.
+QSize printedPictureSize(QSize pictureSize, QSize targetPixels, int dotsPerInch);
+
+// A bottom-up 24-bit DIB's rows (blue, green, red, rows padded to 4 bytes) reduced to size,
+// which is no larger than width × height, each pixel the average of the source pixels it
+// covers; Format_RGB32. Reads the rows where they lie: no full-size copy is made.
+QImage reducedDib24(const uint8_t* rows, int32_t width, int32_t height, QSize size);
+
+// Whether the file at path ends as a finished PDF file does (its last "%%EOF" in the last
+// kilobyte): a write cut short by a full disk leaves it without one.
+bool pdfFileIsComplete(const QString& path);
 
 class Printer {
 public:
@@ -63,13 +74,14 @@ public:
     void setFont(const QFont& font) { font_ = font; }
 
     // A document: beginDoc starts it, named title for the print queue, on its first page;
-    // newPage ends a page and starts the next; endDoc ends the document and sends it; abort
-    // drops it. beginDoc is false when a document is already open or the device refuses one
-    // (a PDF output without a file name, say). Outside a document, newPage, endDoc, abort and
-    // the drawing operations do nothing.
+    // newPage ends a page and starts the next; endDoc ends the document and sends it, false
+    // when it could not be finished (nothing usable is left then); abort drops it. beginDoc is
+    // false when a document is already open or the device refuses one (a PDF output without a
+    // file name, or in a folder that cannot be written, say). Outside a document, newPage,
+    // endDoc, abort and the drawing operations do nothing.
     virtual bool beginDoc(const QString& title) = 0;
     virtual void newPage() = 0;
-    virtual void endDoc() = 0;
+    virtual bool endDoc() = 0;
     virtual void abort() = 0;
     virtual bool printing() const = 0;
 
@@ -95,7 +107,9 @@ public:
     // Draws picture stretched into target (resampledForPrinting first). Nothing for a null
     // picture or an empty target.
     void stretchImage(const QRect& target, const QImage& picture);
-    // The same for a DIB (dibToImage); false, and nothing drawn, when it is refused.
+    // The same for a DIB (dibToImage); false, and nothing drawn, when it is refused. A bottom-up
+    // 24-bit DIB is reduced from its rows where they lie (reducedDib24), so that a camera
+    // picture is never copied at full size on its way to the page.
     bool stretchImage(const QRect& target, ByteView info, ByteView pixels);
 
 protected:
@@ -123,10 +137,12 @@ public:
     QSize pageSize() const override;
     int resolution() const override;
 
+    // A PDF document is written under a temporary name beside its file and takes the file's
+    // name only when endDoc finds it complete; an aborted or failed one leaves no file behind,
+    // and a file of that name from before stays as it was.
     bool beginDoc(const QString& title) override;
     void newPage() override;
-    void endDoc() override;
-    // An aborted PDF document leaves no file behind.
+    bool endDoc() override;
     void abort() override;
     bool printing() const override { return painter_ != nullptr; }
     void rectangle(const QRect& rect) override;
@@ -139,8 +155,14 @@ protected:
     void drawPicture(const QRect& target, const QImage& picture) override;
 
 private:
+    // The PDF output's own name back on the printer; the partial file removed unless it was
+    // renamed to it.
+    void restoreOutputFile(bool renamed);
+
     std::unique_ptr<QPrinter> printer_;
     std::unique_ptr<QPainter> painter_; // while a document is open
+    QString outputFile_;                // a PDF document's file, while it is written ...
+    QString partialFile_;               // ... under this name
 };
 
 // One operation a RecordingPrinter recorded.
@@ -175,9 +197,12 @@ public:
 
     bool beginDoc(const QString& title) override;
     void newPage() override;
-    void endDoc() override;
+    bool endDoc() override; // false (the document dropped) when failEndDoc is set
     void abort() override;
     bool printing() const override { return printing_; }
+
+    // A device that cannot finish its document, for tests of that failure.
+    bool failEndDoc = false;
     void rectangle(const QRect& rect) override;
     void textOut(QPoint topLeft, const QString& text) override;
 

@@ -317,10 +317,12 @@ void TForm4::FormDestroy() {
     integer(QStringLiteral("列"), s.Columns);
     integer(QStringLiteral("行"), s.Rows);
     integer(QStringLiteral("左右余白"), s.HorizontalGap);
-    integer(QStringLiteral("FDate"), RadioButton1->isChecked()   ? 0
-                                     : RadioButton2->isChecked() ? 1
-                                                                 : 2);
+    integer(QStringLiteral("FDate"), dateForm());
     ini.save();
+}
+
+int TForm4::dateForm() const {
+    return RadioButton1->isChecked() ? 0 : RadioButton2->isChecked() ? 1 : 2;
 }
 
 void TForm4::FitPreviewPaper(int width, int height) {

@@ -42,8 +42,9 @@ public:
     void FitPreviewPaper(int width, int height);
     QSize previewPaper() const { return paper_; }
 
-    // The layout the controls show now.
+    // The layout the controls show now, and the date line's form (a DateForm).
     TPrintSettings controlValues() const;
+    int dateForm() const;
     // Draws the preview for the controls' values; false when they leave no room for the
     // cells (nothing is drawn then).
     bool DrawLayoutPreview();

@@ -1,0 +1,259 @@
+#include "printing/printjob.h"
+
+#include "imaging/all.h"
+#include "imaging/fullsize.h"
+#include "imaging/j6i.h"
+#include "platform/printer.h"
+#include "printing/printpicture.h"
+
+#include <QFileInfo>
+#include <QLocale>
+
+#include <cmath>
+
+namespace {
+
+int rounded(double value) {
+    return int(std::lround(value));
+}
+
+// One caption line: printed or not, its text and its extent in printer pixels (0 × 0 when it
+// is not printed).
+struct CaptionLine {
+    bool on = false;
+    QString text;
+    QSize extent;
+};
+
+struct CaptionBlock {
+    CaptionLine fileName, date, memo;
+    double spacing = 0; // a fifth of the last line measured
+
+    void measure(CaptionLine& line, const QString& text, const platform::Printer& printer) {
+        line.on = true;
+        line.text = text;
+        line.extent = printer.textExtent(text);
+        spacing = 0.2 * line.extent.height();
+    }
+    double total() const {
+        return fileName.extent.height() + date.extent.height() + memo.extent.height() + spacing;
+    }
+};
+
+// The document open, and dropped if the job leaves it any other way than by ending it.
+class OpenDocument {
+public:
+    OpenDocument(platform::Printer& printer, const QString& title) : printer_(printer) {
+        if (!printer_.beginDoc(title))
+            throw PrintFailed(QStringLiteral("印刷を開始できません"));
+    }
+    ~OpenDocument() {
+        if (printer_.printing())
+            printer_.abort();
+    }
+    OpenDocument(const OpenDocument&) = delete;
+    OpenDocument& operator=(const OpenDocument&) = delete;
+
+private:
+    platform::Printer& printer_;
+};
+
+// CurrentDib released after every picture copy, on every path.
+class HeldPictureRelease {
+public:
+    HeldPictureRelease() = default;
+    ~HeldPictureRelease() {
+        if (LoadResult == HeldAsDib)
+            FreeCurrentDib();
+        FreeDecodedDib();
+    }
+    HeldPictureRelease(const HeldPictureRelease&) = delete;
+    HeldPictureRelease& operator=(const HeldPictureRelease&) = delete;
+};
+
+class Job {
+public:
+    Job(const PrintRequest& request, platform::Printer& printer, TAll& workImage,
+        PrintMonitor& monitor)
+        : request_(request), printer_(printer), workImage_(workImage), monitor_(monitor),
+          settings_(request.layout) {}
+
+    PrintSummary run();
+
+private:
+    // Loads and prints one copy in the next slot; false when the file is to be skipped.
+    bool printCopy(const PrintEntry& entry);
+    void printCell(const PrintEntry& entry, const QString& ext, double x0, double y0);
+
+    const PrintRequest& request_;
+    platform::Printer& printer_;
+    TAll& workImage_;
+    PrintMonitor& monitor_;
+    const TPrintSettings& settings_;
+    PrintLayout layout_;
+    int cell_ = 0;
+    bool firstPage_ = true;
+    PrintSummary summary_;
+};
+
+PrintSummary Job::run() {
+    printer_.setOrientation(settings_.Orientation == 1 ? platform::PageOrientation::Landscape
+                                                       : platform::PageOrientation::Portrait);
+    const QSize page = printer_.pageSize();
+    layout_ = ComputePrintLayout(settings_, page.width(), page.height());
+
+    OpenDocument document(printer_, QStringLiteral("タズ"));
+    printer_.setPen(Qt::black, 1);
+    printer_.setBrush(Qt::white);
+    monitor_.started(printCopyCount(request_));
+    for (const PrintEntry& entry : request_.entries) {
+        for (int copy = 0; copy < entry.copies; ++copy) {
+            if (!monitor_.running()) {
+                printer_.abort();
+                summary_.outcome = PrintOutcome::Aborted;
+                return summary_;
+            }
+            if (!entry.selected)
+                continue;
+            if (!printCopy(entry)) {
+                summary_.skipped.append(entry.path);
+                monitor_.skipped(entry.path);
+                break;
+            }
+        }
+    }
+    if (!printer_.endDoc())
+        throw PrintFailed(QStringLiteral("印刷データを最後まで書き込めません"));
+    summary_.outcome = PrintOutcome::Ended;
+    return summary_;
+}
+
+bool Job::printCopy(const PrintEntry& entry) {
+    const HeldPictureRelease release;
+    const QString ext = pictureExtension(entry.path);
+    if (LoadPrintPicture(entry.path, ext, workImage_))
+        return false;
+
+    const int row = cell_ / layout_.columns;
+    const int column = cell_ % layout_.columns;
+    if (cell_ == 0) {
+        if (!firstPage_)
+            printer_.newPage();
+        ++summary_.pages;
+    }
+    const double x0 = layout_.slotLeft(column);
+    const double y0 = layout_.slotTop(row);
+    if (settings_.Separators) {
+        const int e = column > 0 ? 1 : 0;
+        const int f = row > 0 ? 1 : 0;
+        const QPoint topLeft(rounded(x0 - e), rounded(y0 - f));
+        const QPoint bottomRight(rounded(x0 + layout_.cellWidth + layout_.horizontalGap),
+                                 rounded(y0 + layout_.cellHeight + layout_.verticalGap));
+        printer_.rectangle(QRect(topLeft, bottomRight - QPoint(1, 1)));
+    }
+    printCell(entry, ext, x0, y0);
+
+    firstPage_ = false;
+    ++summary_.printed;
+    monitor_.pictureDone(summary_.printed, summary_.pages);
+    if (++cell_ == layout_.columns * layout_.rows)
+        cell_ = 0;
+    return true;
+}
+
+void Job::printCell(const PrintEntry& entry, const QString& ext, double x0, double y0) {
+    const double cw = layout_.cellWidth;
+    const double ch = layout_.cellHeight;
+    const double gh = layout_.horizontalGap;
+    const double gv = layout_.verticalGap;
+
+    CaptionBlock caption;
+    if (settings_.FileNameLine)
+        caption.measure(caption.fileName, QFileInfo(entry.path).fileName(), printer_);
+    if (settings_.MemoLine)
+        caption.measure(caption.memo, entry.memo, printer_);
+
+    double proportion;
+    int rotation = 0;
+    if (ext == QLatin1String(".J6I")) {
+        const J6IInfo info = ReadJ6IInfo(entry.path);
+        if (request_.turnJ6I &&
+            (info.orientation == TurnClockwise || info.orientation == TurnCounterClockwise))
+            rotation = info.orientation;
+        if (settings_.DateLine)
+            caption.measure(caption.date, j6iDateLine(info, request_.dateForm), printer_);
+        if (rotation != 0 && settings_.KeepUpright) {
+            proportion = 0.75;
+        } else {
+            proportion = 4.0 / 3.0;
+            rotation = 0;
+        }
+    } else {
+        if (settings_.DateLine)
+            caption.measure(caption.date,
+                            fileDateLine(QFileInfo(entry.path).lastModified(), request_.dateForm),
+                            printer_);
+        const QSize size = PrintPictureSize(workImage_);
+        proportion = ext == QLatin1String(".CAM") || size.isEmpty()
+                         ? 4.0 / 3.0
+                         : double(size.width()) / size.height();
+    }
+
+    PrintPictureInCell(printer_, rounded(x0 + (gh + cw) / 2), rounded(y0 + (gv + ch) / 2),
+                       rounded(cw), rounded(ch), proportion, workImage_, rotation,
+                       settings_.KeepUpright);
+
+    double y = captionTop(y0, ch, gv, caption.total());
+    for (const CaptionLine* line : {&caption.fileName, &caption.date, &caption.memo}) {
+        if (!line->on)
+            continue;
+        if (!line->text.isEmpty())
+            printer_.textOut(QPoint(rounded(x0 + (cw + gh - line->extent.width()) / 2), rounded(y)),
+                             line->text);
+        y += line->extent.height();
+    }
+}
+
+} // namespace
+
+int printCopyCount(const PrintRequest& request) {
+    int count = 0;
+    for (const PrintEntry& entry : request.entries)
+        if (entry.selected)
+            count += entry.copies;
+    return count;
+}
+
+PrintSummary RunPrintJob(const PrintRequest& request, platform::Printer& printer, TAll& workImage,
+                         PrintMonitor& monitor) {
+    return Job(request, printer, workImage, monitor).run();
+}
+
+QString j6iDateLine(const J6IInfo& info, int form) {
+    switch (form) {
+    case DateAndTime:
+        return j6iDateText(info) + u' ' + j6iTimeText(info);
+    case DateOnly:
+        return j6iDateText(info);
+    default:
+        return j6iTimeText(info);
+    }
+}
+
+QString fileDateLine(const QDateTime& modified, int form) {
+    const QString text = QLocale::c().toString(modified, QStringLiteral("yy/MM/dd hh:mm:ss"));
+    switch (form) {
+    case DateAndTime:
+        return text;
+    case DateOnly:
+        return text.left(8);
+    default:
+        return text.mid(9, 8);
+    }
+}
+
+double captionTop(double slotTop, double cellHeight, double gap, double total) {
+    if (gap / 2 > total)
+        return slotTop + gap / 2 + cellHeight;
+    return slotTop + cellHeight + gap - total;
+}

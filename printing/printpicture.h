@@ -1,0 +1,59 @@
+// One picture copy of an index sheet: loaded at full size into CurrentDib or into the work
+// image, corrected, fitted into its cell keeping its proportions, turned a quarter turn when it
+// is to lie on its side, and stretched onto the printer page.
+#pragma once
+
+#include "platform/dib.h"
+
+#include <QImage>
+#include <QString>
+
+#include <cstdint>
+#include <vector>
+
+class TAll;
+
+namespace platform {
+class Printer;
+}
+
+// How a picture is turned when it is drawn turned: a quarter turn counter-clockwise for 0 and
+// 3, clockwise for 1. Straight drawing never turns.
+constexpr int TurnForLyingDown = 0;
+constexpr int TurnClockwise = 1;
+constexpr int TurnCounterClockwise = 3;
+
+// Loads the picture file at path (ext: its extension in upper case with its dot) for printing:
+// a 24-bit BMP and whatever a decoder gives at more than 8 bits into CurrentDib (LoadResult
+// HeldAsDib, the work image sized to the picture), anything else into the work image. Sets
+// WriteBack and Correctable for the print. True when the file is to be skipped: a picture its
+// decoder could not read (the user has been told), and a J6I that did not come out at full
+// size. Throws IoError or OverflowError for a J6I whose header cannot be read.
+bool LoadPrintPicture(const QString& path, const QString& ext, TAll& workImage);
+
+// The pixel size of the picture LoadPrintPicture loaded: CurrentDib's, or the work image's
+// picture's (empty when the work image could not load it).
+QSize PrintPictureSize(const TAll& workImage);
+
+// Draws the loaded picture into the cell of cw × ch printer pixels centred on (xc, yc):
+// proportion p (width / height) fitted into the cell, a tall picture turned to lie on its side
+// unless keepUpright, rotation (a turn code above) honoured when keepUpright, both corrections
+// applied. Lets pending user input run once before it draws (the cancel button of printing).
+void PrintPictureInCell(platform::Printer& printer, int xc, int yc, int cw, int ch, double p,
+                        TAll& image, int rotation, bool keepUpright);
+
+// The current picture (CurrentDib when it is held there, else bitmap) stretched into the
+// rectangle left, top, width × height of the page, straight or turned by rotation.
+void StretchToPrinter(platform::Printer& printer, int left, int top, int width, int height,
+                      const QImage& bitmap);
+void RotateToPrinter(platform::Printer& printer, const QImage& bitmap, int left, int top,
+                     int rotation, int height, int width);
+
+// A 24-bit DIB turned a quarter turn: width × height source rows (bottom-up, padded to 4
+// bytes) become height × width ones. Source pixel (x, memory row y) goes to memory row x,
+// column height - 1 - y for rotation 0 or 3, and to row width - 1 - x, column y otherwise.
+struct TurnedDib {
+    platform::BitmapInfoHeader header{};
+    std::vector<uint8_t> pixels;
+};
+TurnedDib turnDib24(const uint8_t* rows, int32_t width, int32_t height, int rotation);

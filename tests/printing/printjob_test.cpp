@@ -1,0 +1,384 @@
+// The print job on the recording printer: which slot every copy takes, pages, separators,
+// caption texts and places, turning and fitting of the pictures, corrections, cancel and the
+// failures that drop the document.
+#include "correction/settings.h"
+#include "imaging/all.h"
+#include "imaging/fullsize.h"
+#include "imaging/j6i.h"
+#include "platform/dib.h"
+#include "platform/printer.h"
+#include "printing/printjob.h"
+#include "printing/printpicture.h"
+#include "tests/support/answerer.h"
+#include "tests/support/jpegmaker.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+using namespace testsupport;
+using Kind = platform::PrintOperation::Kind;
+
+namespace {
+
+class StoppingMonitor : public PrintMonitor {
+public:
+    bool running() override { return !stopAfter || done_ < stopAfter; }
+    void pictureDone(int done, int) override { done_ = done; }
+    int stopAfter = 0; // 0: never
+
+private:
+    int done_ = 0;
+};
+
+QImage flat(int width, int height, QRgb colour) {
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(colour);
+    return image;
+}
+
+// A BMP file of picture at bitCount bits.
+QByteArray bmpFile(const QImage& picture, int bitCount) {
+    const auto dib = platform::imageToDib(picture, bitCount);
+    const auto header = platform::bmpFileHeaderFor(platform::byteView(dib.value));
+    return QByteArray(reinterpret_cast<const char*>(&header.value), sizeof header.value) +
+           dib.value;
+}
+
+class PrintJobTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        CorrectionSettings = {};
+        request.layout.Columns = 2;
+        request.layout.Rows = 4;
+    }
+    void TearDown() override { CorrectionSettings = {}; }
+
+    QString add(const QString& name, const QByteArray& bytes, int copies = 1,
+                const QString& memo = {}, bool selected = true) {
+        const QString path = dir.filePath(name);
+        EXPECT_TRUE(writeFile(path, bytes));
+        request.entries.push_back({path, selected, copies, memo});
+        return path;
+    }
+    QString addJpeg(const QString& name, int width = 640, int height = 480, int copies = 1) {
+        return add(name, makeJpeg(flat(width, height, qRgb(40, 120, 200))), copies);
+    }
+
+    PrintSummary run() { return RunPrintJob(request, printer, work, monitor); }
+
+    std::vector<platform::PrintOperation> operations(Kind kind) const {
+        std::vector<platform::PrintOperation> found;
+        for (const auto& op : printer.operations)
+            if (op.kind == kind)
+                found.push_back(op);
+        return found;
+    }
+    PrintLayout layout() const {
+        const QSize page = printer.pageSize();
+        return ComputePrintLayout(request.layout, page.width(), page.height());
+    }
+    // The slot index (row by row) whose cell holds the centre of rect.
+    int slotOf(const QRect& rect) const {
+        const PrintLayout l = layout();
+        const QPointF centre = QRectF(rect).center();
+        const int column = int((centre.x() - l.left) / (l.cellWidth + l.horizontalGap));
+        const int row = int((centre.y() - l.top) / (l.cellHeight + l.verticalGap));
+        return row * l.columns + column;
+    }
+    std::vector<std::pair<int, int>> pictureSlots() const {
+        std::vector<std::pair<int, int>> placed; // page, slot
+        for (const auto& op : operations(Kind::Picture))
+            placed.emplace_back(op.page, slotOf(op.rect));
+        return placed;
+    }
+
+    QTemporaryDir dir;
+    platform::RecordingPrinter printer;
+    TAll work;
+    RecordingAnswerer answers;
+    StoppingMonitor monitor;
+    PrintRequest request;
+};
+
+using Placed = std::vector<std::pair<int, int>>;
+
+TEST_F(PrintJobTest, CopiesTakeConsecutiveSlotsAndAPageStartsOnlyForAPictureThatFollows) {
+    for (int i = 0; i < 9; ++i)
+        addJpeg(QStringLiteral("p%1.jpg").arg(i));
+    PrintSummary summary = run();
+    EXPECT_EQ(summary.outcome, PrintOutcome::Ended);
+    EXPECT_EQ(summary.printed, 9);
+    EXPECT_EQ(summary.pages, 2);
+    EXPECT_EQ(pictureSlots(),
+              (Placed{{0, 0}, {0, 1}, {0, 2}, {0, 3}, {0, 4}, {0, 5}, {0, 6}, {0, 7}, {1, 0}}));
+    EXPECT_EQ(operations(Kind::NewPage).size(), 1u);
+    EXPECT_EQ(printer.operations.back().kind, Kind::EndDoc);
+    EXPECT_EQ(CurrentDib.header, nullptr) << "every copy's picture is released";
+
+    // 8 copies fill one page exactly; 3 copies of an unselected file print nothing; a file of
+    // 3 copies after them starts the next page.
+    request.entries.clear();
+    printer.operations.clear();
+    addJpeg(QStringLiteral("eight.jpg"), 640, 480, 8);
+    add(QStringLiteral("unselected.jpg"), makeJpeg(flat(64, 48, 0)), 3, {}, false);
+    summary = run();
+    EXPECT_EQ(summary.pages, 1);
+    EXPECT_TRUE(operations(Kind::NewPage).empty());
+    addJpeg(QStringLiteral("three.jpg"), 640, 480, 3);
+    printer.operations.clear();
+    run();
+    EXPECT_EQ(operations(Kind::Picture).size(), 11u);
+    EXPECT_EQ(pictureSlots().back(), (std::pair{1, 2}));
+}
+
+TEST_F(PrintJobTest, SeparatorsShareOneLineBetweenNeighbouringSlots) {
+    request.layout.Separators = true;
+    addJpeg(QStringLiteral("a.jpg"), 640, 480, 3);
+    run();
+    const auto rectangles = operations(Kind::Rectangle);
+    ASSERT_EQ(rectangles.size(), 3u);
+    const PrintLayout l = layout();
+    const QRect first = rectangles[0].rect, second = rectangles[1].rect, third = rectangles[2].rect;
+    EXPECT_EQ(first.topLeft(), QPoint(0, 0));
+    EXPECT_EQ(first.right() + 1, qRound(l.slotLeft(1))) << "right edge exclusive";
+    EXPECT_EQ(second.left(), first.right()) << "the second slot starts on the first one's line";
+    EXPECT_EQ(third.top(), first.bottom());
+    EXPECT_EQ(rectangles[0].penWidth, 1);
+    EXPECT_EQ(rectangles[0].brush, QColor(Qt::white));
+
+    request.layout.Separators = false;
+    printer.operations.clear();
+    run();
+    EXPECT_TRUE(operations(Kind::Rectangle).empty());
+}
+
+TEST_F(PrintJobTest, AnUndecodablePictureIsSkippedAndTheNextTakesItsSlot) {
+    addJpeg(QStringLiteral("a.jpg"));
+    const QString broken = add(QStringLiteral("broken.jpg"), QByteArray("\xff\xd8 not a jpeg"), 2);
+    addJpeg(QStringLiteral("c.jpg"));
+    const PrintSummary summary = run();
+    EXPECT_EQ(summary.skipped, QStringList{broken});
+    EXPECT_EQ(pictureSlots(), (Placed{{0, 0}, {0, 1}}));
+    EXPECT_EQ(answers.messages.size(), 1u) << "the decoder's message, once for both copies";
+}
+
+TEST_F(PrintJobTest, CancelDuringPage2DropsTheDocumentBeforeTheNextPicture) {
+    for (int i = 0; i < 12; ++i)
+        addJpeg(QStringLiteral("p%1.jpg").arg(i));
+    monitor.stopAfter = 9;
+    const PrintSummary summary = run();
+    EXPECT_EQ(summary.outcome, PrintOutcome::Aborted);
+    EXPECT_EQ(operations(Kind::Picture).size(), 9u);
+    EXPECT_EQ(printer.operations.back().kind, Kind::Abort);
+    EXPECT_TRUE(operations(Kind::EndDoc).empty());
+    EXPECT_FALSE(printer.printing());
+}
+
+TEST_F(PrintJobTest, FailuresWhilePrintingDropTheDocumentAndReleaseThePicture) {
+    addJpeg(QStringLiteral("a.jpg"));
+    printer.failEndDoc = true;
+    EXPECT_THROW(run(), PrintFailed);
+    EXPECT_FALSE(printer.printing());
+
+    printer.failEndDoc = false;
+    printer.operations.clear();
+    add(QStringLiteral("short.j6i"), QByteArray(30, '\0'));
+    EXPECT_THROW(run(), platform::IoError);
+    EXPECT_EQ(printer.operations.back().kind, Kind::Abort);
+    EXPECT_EQ(CurrentDib.header, nullptr);
+
+    // A document that cannot begin leaves nothing at all.
+    platform::RecordingPrinter busy;
+    ASSERT_TRUE(busy.beginDoc(QStringLiteral("another")));
+    EXPECT_THROW(RunPrintJob(request, busy, work, monitor), PrintFailed);
+}
+
+TEST_F(PrintJobTest, CaptionsSitUnderTheCellWithALargeGapAndOverThePictureWithASmallOne) {
+    request.layout.FileNameLine = true;
+    request.layout.MemoLine = true;
+    addJpeg(QStringLiteral("a.jpg"));
+    request.entries[0].memo = QStringLiteral("運動会");
+
+    request.layout.VerticalGap = 500;
+    run();
+    PrintLayout l = layout();
+    auto texts = operations(Kind::Text);
+    ASSERT_EQ(texts.size(), 2u);
+    EXPECT_EQ(texts[0].text, QStringLiteral("a.jpg"));
+    EXPECT_EQ(texts[1].text, QStringLiteral("運動会"));
+    EXPECT_EQ(texts[0].rect.top(), qRound(l.cellTop(0) + l.cellHeight));
+    EXPECT_EQ(texts[1].rect.top(), texts[0].rect.top() + texts[0].rect.height());
+    EXPECT_NEAR(texts[0].rect.center().x(), l.slotLeft(0) + (l.cellWidth + l.horizontalGap) / 2, 1);
+
+    request.layout.VerticalGap = 10;
+    printer.operations.clear();
+    run();
+    l = layout();
+    texts = operations(Kind::Text);
+    const int lineHeight = texts[1].rect.height();
+    const double slotBottom = l.slotTop(1);
+    EXPECT_NEAR(texts[1].rect.top() + lineHeight, slotBottom - 0.2 * lineHeight, 1)
+        << "the block ends a fifth of a line above the slot's bottom";
+    const QRect picture = operations(Kind::Picture)[0].rect;
+    EXPECT_LT(texts[0].rect.top(), picture.bottom()) << "over the picture";
+}
+
+TEST_F(PrintJobTest, DateLinesOfJ6iBytesAndOfFileTimes) {
+    J6IInfo info;
+    info.dateTime = {0x96, 0x12, 0x05, 0x13, 0x45, 0x10};
+    EXPECT_EQ(j6iDateLine(info, DateAndTime), QStringLiteral("96/12/05 13:45:10"));
+    EXPECT_EQ(j6iDateLine(info, DateOnly), QStringLiteral("96/12/05"));
+    EXPECT_EQ(j6iDateLine(info, TimeOnly), QStringLiteral("13:45:10"));
+    const QDateTime modified(QDate(2026, 3, 9), QTime(7, 5, 3));
+    EXPECT_EQ(fileDateLine(modified, DateAndTime), QStringLiteral("26/03/09 07:05:03"));
+    EXPECT_EQ(fileDateLine(modified, DateOnly), QStringLiteral("26/03/09"));
+    EXPECT_EQ(fileDateLine(modified, TimeOnly), QStringLiteral("07:05:03"));
+
+    // Through the job: the J6I header's bytes and a JPEG's file time.
+    request.layout.DateLine = true;
+    J6iOptions j6i;
+    j6i.shot = {96, 12, 5, 13, 45, 10};
+    add(QStringLiteral("shot.j6i"), makeJ6i(j6i));
+    const QString jpeg = addJpeg(QStringLiteral("b.jpg"));
+    run();
+    const auto texts = operations(Kind::Text);
+    ASSERT_EQ(texts.size(), 2u);
+    EXPECT_EQ(texts[0].text, QStringLiteral("96/12/05 13:45:10"));
+    EXPECT_EQ(texts[1].text, fileDateLine(QFileInfo(jpeg).lastModified(), DateAndTime));
+}
+
+TEST_F(PrintJobTest, J6iPicturesAreTurnedAsTheCameraWasHeldOnlyWhenKeptUpright) {
+    J6iOptions j6i;
+    j6i.orientation = 1;
+    add(QStringLiteral("tall.j6i"), makeJ6i(j6i));
+    request.layout.KeepUpright = true;
+    run();
+    auto picture = operations(Kind::Picture).at(0);
+    EXPECT_EQ(picture.pictureSize, QSize(480, 768)) << "turned";
+    EXPECT_NEAR(double(picture.rect.width()) / picture.rect.height(), 0.75, 0.01);
+    // Turned clockwise: the picture's top-left quadrant is now at the top right.
+    const QuadrantPicture quadrants = makeQuadrantPicture(768, 480);
+    const QImage& turned = picture.picture;
+    const QRgb topRight = turned.pixel(turned.width() - 10, 10);
+    EXPECT_NEAR(qRed(topRight), qRed(quadrants.colours[0]), 12);
+    EXPECT_NEAR(qBlue(topRight), qBlue(quadrants.colours[0]), 12);
+
+    request.turnJ6I = false;
+    printer.operations.clear();
+    run();
+    EXPECT_EQ(operations(Kind::Picture).at(0).pictureSize, QSize(768, 480));
+
+    request.turnJ6I = true;
+    request.layout.KeepUpright = false;
+    printer.operations.clear();
+    run();
+    picture = operations(Kind::Picture).at(0);
+    EXPECT_EQ(picture.pictureSize, QSize(768, 480)) << "as stored";
+    EXPECT_NEAR(double(picture.rect.width()) / picture.rect.height(), 4.0 / 3.0, 0.01);
+    // White bands 4 pixels wide at the left and right edges.
+    EXPECT_EQ(picture.picture.pixel(3, 100), qRgb(255, 255, 255));
+    EXPECT_NE(picture.picture.pixel(5, 100), qRgb(255, 255, 255));
+    EXPECT_EQ(picture.picture.pixel(764, 100), qRgb(255, 255, 255));
+}
+
+TEST_F(PrintJobTest, LandscapeSheetsUseTheLandscapePage) {
+    request.layout.Orientation = 1;
+    addJpeg(QStringLiteral("a.jpg"), 640, 480, 2);
+    run();
+    EXPECT_EQ(printer.orientation(), platform::PageOrientation::Landscape);
+    EXPECT_EQ(printer.pageSize(), QSize(3508, 2480));
+    const PrintLayout l = layout();
+    const QRect second = operations(Kind::Picture).at(1).rect;
+    EXPECT_NEAR(QRectF(second).center().x(), l.cellLeft(1) + l.cellWidth / 2, 1);
+}
+
+TEST_F(PrintJobTest, BmpPicturesOfEightBitsAreCorrectedThroughTheWorkImageAndOfFourBitsNot) {
+    CorrectionSettings.Blue = 50; // +128 on the blue channel
+    QImage indexed(64, 48, QImage::Format_Indexed8);
+    indexed.setColorTable({qRgb(100, 100, 100), qRgb(0, 0, 0)});
+    indexed.fill(0);
+    add(QStringLiteral("eight.bmp"), bmpFile(indexed, 8));
+    add(QStringLiteral("four.bmp"), bmpFile(indexed, 4));
+    add(QStringLiteral("full.bmp"), bmpFile(flat(64, 48, qRgb(100, 100, 100)), 24));
+    run();
+    const auto pictures = operations(Kind::Picture);
+    ASSERT_EQ(pictures.size(), 3u);
+    EXPECT_EQ(pictures[0].picture.pixel(10, 10), qRgb(100, 100, 228));
+    EXPECT_EQ(pictures[1].picture.pixel(10, 10), qRgb(100, 100, 100));
+    EXPECT_EQ(pictures[2].picture.pixel(10, 10), qRgb(100, 100, 228));
+}
+
+class PictureInCellTest : public PrintJobTest {
+protected:
+    // Loads picture as a 24-bit BMP and draws it into a 400 × 400 cell centred on (500, 500).
+    platform::PrintOperation draw(const QImage& picture, bool keepUpright, int rotation = 0) {
+        const QString path = dir.filePath(QStringLiteral("cell.bmp"));
+        EXPECT_TRUE(writeFile(path, bmpFile(picture, 24)));
+        EXPECT_FALSE(LoadPrintPicture(path, QStringLiteral(".BMP"), work));
+        EXPECT_EQ(LoadResult, HeldAsDib);
+        printer.operations.clear();
+        printer.beginDoc(QStringLiteral("cell"));
+        const QSize size = PrintPictureSize(work);
+        PrintPictureInCell(printer, 500, 500, 400, 400, double(size.width()) / size.height(), work,
+                           rotation, keepUpright);
+        printer.endDoc();
+        FreeCurrentDib();
+        return operations(Kind::Picture).at(0);
+    }
+};
+
+TEST_F(PictureInCellTest, PicturesAreFittedAndCentredAndTallOrSquareOnesLaidOnTheirSide) {
+    const QuadrantPicture wide = makeQuadrantPicture(640, 480);
+    auto op = draw(wide.image, false);
+    EXPECT_EQ(op.rect, QRect(300, 350, 400, 300)) << "50 pixels free above and below";
+    EXPECT_EQ(op.pictureSize, QSize(400, 300));
+
+    const QImage tall = wide.image.transformed(QTransform().rotate(90)); // 480 × 640
+    op = draw(tall, false);
+    EXPECT_EQ(op.rect, QRect(300, 350, 400, 300)) << "laid on its side";
+    // Turned back counter-clockwise, the picture is the wide one again.
+    EXPECT_EQ(op.picture.pixel(20, 20), wide.colours[0]);
+    EXPECT_EQ(op.picture.pixel(380, 280), wide.colours[3]);
+
+    op = draw(tall, true);
+    EXPECT_EQ(op.rect, QRect(350, 300, 300, 400)) << "kept upright, 3:4";
+    EXPECT_EQ(op.picture.pixel(20, 20), tall.pixel(0, 0));
+
+    op = draw(makeQuadrantPicture(480, 480).image, false);
+    EXPECT_EQ(op.rect, QRect(300, 300, 400, 400));
+    EXPECT_EQ(op.picture.pixel(20, 20), makeQuadrantPicture(480, 480).colours[1])
+        << "a square picture is turned too";
+}
+
+TEST(TurnDib, EveryPixelMovesAsTheQuarterTurnsSayWithRowsPaddedForAnyWidth) {
+    const int width = 5, height = 3; // 15 bytes a row, padded to 16; turned 9 padded to 12
+    QImage numbered(width, height, QImage::Format_RGB32);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            numbered.setPixel(x, y, qRgb(x, y, 7));
+    const auto dib = platform::imageToDib(numbered, 24);
+    const auto* rows = reinterpret_cast<const uint8_t*>(dib.value.constData()) + 40;
+    for (int rotation : {TurnForLyingDown, TurnClockwise, TurnCounterClockwise}) {
+        const TurnedDib turned = turnDib24(rows, width, height, rotation);
+        EXPECT_EQ(turned.header.biWidth, height);
+        EXPECT_EQ(turned.header.biHeight, width);
+        EXPECT_EQ(turned.header.biBitCount, 24);
+        ASSERT_EQ(turned.pixels.size(), size_t(12 * width));
+        for (int y = 0; y < height; ++y) { // memory rows, bottom-up
+            for (int x = 0; x < width; ++x) {
+                const bool ccw = rotation != TurnClockwise;
+                const int row = ccw ? x : width - 1 - x;
+                const int column = ccw ? height - 1 - y : y;
+                const uint8_t* p = turned.pixels.data() + row * 12 + column * 3;
+                EXPECT_EQ(p[2], x) << rotation;              // red: the source column
+                EXPECT_EQ(p[1], height - 1 - y) << rotation; // green: the source's picture row
+                EXPECT_EQ(p[0], 7);
+            }
+        }
+    }
+}
+
+} // namespace
