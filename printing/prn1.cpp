@@ -335,7 +335,18 @@ void TForm4::showEvent(QShowEvent* event) {
         return;
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->geometry().center() - rect().center());
+    showing_ = true;
     platform::guarded([this] { FormShow(); });
+    showing_ = false;
+}
+
+void TForm4::done(int result) {
+    if (showing_) {
+        QMetaObject::invokeMethod(
+            this, [this, result] { done(result); }, Qt::QueuedConnection);
+        return;
+    }
+    QDialog::done(result);
 }
 
 void TForm4::FormShow() {

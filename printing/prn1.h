@@ -95,6 +95,10 @@ protected:
     void showEvent(QShowEvent* event) override;
     // Esc and closing the window go as the cancel button does.
     void reject() override;
+    // A button pressed while the first preview is being drawn closes the dialog once it is
+    // fully open: closing it in the middle of being shown would leave exec() waiting on a
+    // hidden dialog.
+    void done(int result) override;
 
 private:
     void buildControls();
@@ -108,6 +112,7 @@ private:
     int orientationIndex() const;
 
     QSize paper_;
+    bool showing_ = false; // FormShow is running
 };
 
 // The one instance, created at start-up.

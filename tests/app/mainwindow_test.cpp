@@ -4,9 +4,11 @@
 #include "correction/settings.h"
 #include "imaging/all.h"
 #include "platform/filecontrols.h"
+#include "platform/printer.h"
 #include "platform/profile.h"
 #include "platform/volumes.h"
 #include "printing/prn1.h"
+#include "printing/prnchu.h"
 #include "tests/support/answerer.h"
 #include "tests/support/jpegmaker.h"
 #include "tests/support/settingsfile.h"
@@ -14,6 +16,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -24,6 +29,8 @@
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTimer>
+
+#include <functional>
 
 using platform::MessageAnswer;
 using testsupport::RecordingAnswerer;
@@ -418,6 +425,97 @@ TEST_F(MainWindowTest, TheMemoFieldTakesFortyBytesOfCodePage932) {
     ASSERT_EQ(answers.messages.size(), 1u);
     EXPECT_EQ(answers.messages[0].text, QStringLiteral("メモに使えない文字です"));
     EXPECT_EQ(Memos[0], QString());
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(MainWindowTest, PrintingAsksForASelectionThenThePrinterAndTheSettingsAndPrintsTheCopies) {
+    for (const char* name : {"a.jpg", "b.jpg", "c.jpg"})
+        makeJpeg(QString::fromLatin1(name), 64, 48);
+    start(folder_);
+    RecordingAnswerer answers;
+    platform::RecordingPrinter printer;
+    const platform::ScopedPrinter usePrinter(printer);
+
+    Form1->Button1->click();
+    EXPECT_EQ(answers.texts(), QStringList{QStringLiteral("印刷ファイルが選択されていません")});
+    EXPECT_TRUE(answers.printerRequests.empty()) << "no dialogs follow";
+
+    Form1->BitBtnClick(0);
+    Form1->BitBtnClick(2);
+    copiesBox(2)->setValue(2);
+    memoField(0)->setText(QStringLiteral("運動会"));
+    answers.printers = {false};
+    Form1->Button1->click();
+    EXPECT_EQ(answers.printerRequests.size(), 1u);
+    EXPECT_TRUE(printer.operations.empty()) << "printer dialog cancelled";
+
+    answers.printers = {true};
+    Form4->CheckBox5->setChecked(true); // memo line
+    QTimer::singleShot(0, Form4->Button1, &QPushButton::click);
+    Form1->findChild<QAction*>(QStringLiteral("Print1"))->trigger();
+    std::vector<QString> texts;
+    int pictures = 0;
+    for (const auto& op : printer.operations) {
+        pictures += op.kind == platform::PrintOperation::Kind::Picture;
+        if (op.kind == platform::PrintOperation::Kind::Text)
+            texts.push_back(op.text);
+    }
+    EXPECT_EQ(pictures, 3);
+    EXPECT_EQ(texts, std::vector<QString>{QStringLiteral("運動会")}) << "empty memos print nothing";
+    EXPECT_EQ(printer.operations.back().kind, platform::PrintOperation::Kind::EndDoc);
+    EXPECT_FALSE(OKBottomDlg->isVisible());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_TRUE(Selected[0] && !Selected[1] && Selected[2]) << "the selection is only read";
+
+    // A document the printer cannot finish: the error is shown and the window is as before.
+    printer.failEndDoc = true;
+    answers.printers = {true};
+    answers.messages.clear();
+    QTimer::singleShot(0, Form4->Button1, &QPushButton::click);
+    Form1->Button1->click();
+    EXPECT_EQ(answers.texts(), QStringList{QStringLiteral("印刷データを最後まで書き込めません")});
+    EXPECT_FALSE(OKBottomDlg->isVisible());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(MainWindowTest, EscapeInTheProgressDialogStopsTheJobBeforeItsNextPicture) {
+    makeJpeg(QStringLiteral("a.jpg"), 64, 48);
+    start(folder_);
+    RecordingAnswerer answers;
+    answers.printers = {true, true};
+    platform::RecordingPrinter printer;
+    const platform::ScopedPrinter usePrinter(printer);
+    Form1->BitBtnClick(0);
+    copiesBox(0)->setValue(20);
+
+    bool modalDuringJob = false;
+    QTimer::singleShot(0, Form4->Button1, &QPushButton::click);
+    // At the first picture's pending-input point, once the progress dialog shows.
+    std::function<void()> whilePrinting = [&] {
+        if (!OKBottomDlg->isVisible()) {
+            QTimer::singleShot(0, OKBottomDlg, whilePrinting);
+            return;
+        }
+        modalDuringJob = QApplication::activeModalWidget() == OKBottomDlg;
+        Form1->Print1Click(); // a second request while the job runs: refused
+        QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+        QCoreApplication::sendEvent(OKBottomDlg, &escape);
+        EXPECT_EQ(OKBottomDlg->Label1->text(), QStringLiteral("中止します"));
+    };
+    QTimer::singleShot(0, OKBottomDlg, whilePrinting);
+    Form1->Print1Click();
+    EXPECT_TRUE(modalDuringJob) << "the other windows take no input while printing";
+    EXPECT_EQ(answers.printerRequests.size(), 1u);
+    int pictures = 0;
+    for (const auto& op : printer.operations)
+        pictures += op.kind == platform::PrintOperation::Kind::Picture;
+    EXPECT_EQ(pictures, 1);
+    EXPECT_EQ(printer.operations.back().kind, platform::PrintOperation::Kind::Abort);
+    EXPECT_FALSE(OKBottomDlg->isVisible());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
 } // namespace

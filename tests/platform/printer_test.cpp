@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QPageSize>
@@ -248,19 +249,71 @@ TEST(Printer, PdfOutputHoldsItsPagesWithCameraPicturesResampledToTheirCells) {
         printer.textOut(QPoint(inch, 3 * inch + 10), QStringLiteral("P100012%1.JPG").arg(page));
         printer.stretchImage(QRect(inch + 10, inch + 10, 2 * inch, 3 * inch / 2), camera);
     }
-    printer.endDoc();
+    EXPECT_TRUE(printer.endDoc());
     EXPECT_FALSE(printer.printing());
     EXPECT_EQ(pdfPages(path), 2);
     EXPECT_LT(QFileInfo(path).size(), 1'000'000);
+    EXPECT_TRUE(pdfFileIsComplete(path));
 
-    // An aborted document leaves no file.
-    const QString dropped = dir.filePath(QStringLiteral("dropped.pdf"));
-    printer.qprinter().setOutputFileName(dropped);
+    // An aborted document leaves no file of its own, and the file of that name from before
+    // stays as it was.
+    QFile previous(path);
+    ASSERT_TRUE(previous.open(QIODevice::ReadOnly));
+    const QByteArray earlier = previous.readAll();
+    previous.close();
     ASSERT_TRUE(printer.beginDoc(QStringLiteral("dropped")));
     printer.rectangle(QRect(inch, inch, inch, inch));
     printer.abort();
     EXPECT_FALSE(printer.printing());
-    EXPECT_FALSE(QFile::exists(dropped));
+    ASSERT_TRUE(previous.open(QIODevice::ReadOnly));
+    EXPECT_EQ(previous.readAll(), earlier);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("sheet.pdf")});
+    EXPECT_EQ(printer.qprinter().outputFileName(), path) << "the printer keeps its file name";
+
+    // A folder that cannot be written refuses the document.
+    printer.qprinter().setOutputFileName(dir.filePath(QStringLiteral("missing/sheet.pdf")));
+    EXPECT_FALSE(printer.beginDoc(QStringLiteral("nowhere")));
+    EXPECT_FALSE(printer.printing());
+}
+
+TEST(Printer, APdfFileCutShortIsNotComplete) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("cut.pdf"));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("%PDF-1.4\n" + QByteArray(5000, 'x') + "\nstartxref\n123\n%%EOF\n");
+    file.close();
+    EXPECT_TRUE(pdfFileIsComplete(path));
+    ASSERT_TRUE(file.resize(3000));
+    EXPECT_FALSE(pdfFileIsComplete(path));
+    EXPECT_FALSE(pdfFileIsComplete(dir.filePath(QStringLiteral("none.pdf"))));
+}
+
+TEST(Printer, A24BitDibIsReducedFromItsRowsByAveragingWhatEachPixelCovers) {
+    // 6 × 4, bottom-up: the top two rows red/blue halves, the bottom two black, rows of 18
+    // bytes padded to 20.
+    QImage picture(6, 4, QImage::Format_RGB32);
+    picture.fill(Qt::black);
+    for (int x = 0; x < 6; ++x) {
+        picture.setPixel(x, 0, x < 3 ? qRgb(240, 0, 0) : qRgb(0, 0, 240));
+        picture.setPixel(x, 1, x < 3 ? qRgb(120, 0, 0) : qRgb(0, 0, 120));
+    }
+    const auto dib = imageToDib(picture, 24);
+    const auto* rows = reinterpret_cast<const uint8_t*>(dib.value.constData()) + 40;
+    const QImage reduced = reducedDib24(rows, 6, 4, {2, 2});
+    ASSERT_EQ(reduced.size(), QSize(2, 2));
+    EXPECT_EQ(reduced.pixel(0, 0), qRgb(180, 0, 0));
+    EXPECT_EQ(reduced.pixel(1, 0), qRgb(0, 0, 180));
+    EXPECT_EQ(reduced.pixel(0, 1), qRgb(0, 0, 0));
+    EXPECT_EQ(reducedDib24(rows, 6, 4, {6, 4}), picture) << "at its own size: the picture";
+
+    // Through the printer: what a DIB and the same picture put on a page agree.
+    RecordingPrinter printer;
+    ASSERT_TRUE(printer.beginDoc(QStringLiteral("dib")));
+    ASSERT_TRUE(printer.stretchImage(QRect(0, 0, 3, 2), byteView(dib.value).first(40),
+                                     byteView(dib.value).subspan(40)));
+    EXPECT_EQ(printer.operations.back().pictureSize, QSize(3, 2)) << "reduced before drawing";
+    EXPECT_EQ(printer.operations.back().picture.pixel(0, 0), qRgb(180, 0, 0));
 }
 
 TEST(Printer, PrinterDialogAnswersFromTheScriptAndIsCancelledWithoutOne) {
