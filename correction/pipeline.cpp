@@ -128,6 +128,32 @@ void drawCorrectedRows(platform::ImageControl& target, const uint8_t* pixels, in
     drawRows(target, pixels, width, height, &tables);
 }
 
+// CurrentDib locked, its size checked, and the curve points computed for it.
+class HeldRows {
+    // Locked first: the rows below are read from them.
+    platform::LockedBlock headerBlock_;
+    platform::LockedBlock pixelBlock_;
+
+public:
+    explicit HeldRows(bool automatic)
+        : headerBlock_(CurrentDib.header), pixelBlock_(CurrentDib.pixels) {
+        platform::BitmapInfoHeader header{};
+        std::memcpy(&header, headerBlock_.data(), sizeof header);
+        width = header.biWidth;
+        height = header.biHeight;
+        CheckDibSize(DibImageSizeOf(width, height), int32_t(header.biSizeImage));
+        pixels = pixelBlock_.as<uint8_t>();
+        if (automatic)
+            SampleDibLevels(pixels, width, height);
+        else
+            SetManualCurve();
+    }
+
+    int32_t width = 0;
+    int32_t height = 0;
+    uint8_t* pixels = nullptr;
+};
+
 } // namespace
 
 void ShiftColourSample(uint8_t& value, int channel) {
@@ -231,6 +257,15 @@ void SampleBitmapLevels(const QImage& bitmap) {
     FindAutoLevels();
 }
 
+void CorrectHeldPicture(int mode) {
+    if (!Correctable || LoadResult != HeldAsDib)
+        return;
+    const bool automatic = currentAutoLevels().Auto;
+    const Flags flags = withoutIdentities(flagsFor(mode), automatic);
+    const HeldRows held(automatic);
+    CorrectPixels(held.pixels, held.width, held.height, flags.tone, flags.colour);
+}
+
 void DrawCorrected(const QImage& source, platform::ImageControl& target, int mode) {
     if (!Correctable)
         return;
@@ -238,26 +273,14 @@ void DrawCorrected(const QImage& source, platform::ImageControl& target, int mod
     const Flags flags = withoutIdentities(flagsFor(mode), automatic);
 
     if (LoadResult == HeldAsDib) {
-        const platform::LockedBlock headerBlock(CurrentDib.header);
-        const platform::LockedBlock pixelBlock(CurrentDib.pixels);
-        platform::BitmapInfoHeader header{};
-        std::memcpy(&header, headerBlock.data(), sizeof header);
-        const int32_t width = header.biWidth;
-        const int32_t height = header.biHeight;
-        const int32_t size = DibImageSizeOf(width, height);
-        CheckDibSize(size, int32_t(header.biSizeImage));
-        auto* held = pixelBlock.as<uint8_t>();
-        if (automatic)
-            SampleDibLevels(held, width, height);
-        else
-            SetManualCurve();
+        const HeldRows held(automatic);
         // Drawn straight through the tables, which leaves the held picture as it is and needs
         // no copy of it; written back, the held picture is corrected where it lies.
         if (WriteBack) {
-            CorrectPixels(held, width, height, flags.tone, flags.colour);
-            drawRows(target, held, width, height, nullptr);
+            CorrectPixels(held.pixels, held.width, held.height, flags.tone, flags.colour);
+            drawRows(target, held.pixels, held.width, held.height, nullptr);
         } else {
-            drawCorrectedRows(target, held, width, height, flags);
+            drawCorrectedRows(target, held.pixels, held.width, held.height, flags);
         }
         return;
     }

@@ -41,6 +41,9 @@ extern int64_t LevelSampleCount;
 // the picture is not Correctable.
 void DrawCorrected(const QImage& source, platform::ImageControl& target, int mode);
 
+// What DrawCorrected with WriteBack set does to CurrentDib, without drawing it anywhere: the
+// picture corrected where it lies (the print job, which prints CurrentDib itself).
+void CorrectHeldPicture(int mode);
 // The input-time corrections, in place, on the rows of a 24-bit DIB about to be saved or copied,
 // with the curve of the last drawing.
 void CorrectDibForExport(uint8_t* pixels, int32_t width, int32_t height);

@@ -219,23 +219,32 @@ int32_t LoadFullSize(const QString& fileName, const QString& ext) {
 QSize AdoptDecodedPicture(bool isJ6I) {
     OwnedBlock info(std::exchange(DecodedDib.info, nullptr));
     OwnedBlock bits(std::exchange(DecodedDib.pixels, nullptr));
-    const LockedBlock decodedHeader(info.get());
-    const LockedBlock decodedPixels(bits.get());
-    platform::BitmapInfoHeader header = headerOf(decodedHeader);
+    platform::BitmapInfoHeader header = headerOf(LockedBlock(info.get()));
     const int32_t width = header.biWidth;
     const int32_t height = header.biHeight;
 
     const int32_t imageSize = DibImageSizeOf(width, height);
     CheckDibSize(imageSize, int32_t(header.biSizeImage));
     OwnedBlock newHeader = allocate(CurrentDibHeaderBytes, true);
-    OwnedBlock newPixels = allocate(imageSize);
+    // The decoded rows become the picture's where they lie (a camera picture is not copied);
+    // a block shorter than its rows is copied into one of the right size, the rest white.
+    OwnedBlock newPixels;
+    if (platform::GlobalSize(bits.get()) >= size_t(imageSize)) {
+        newPixels = std::move(bits);
+    } else {
+        newPixels = allocate(imageSize);
+        const LockedBlock from(bits.get());
+        const LockedBlock to(newPixels.get());
+        const size_t available = platform::GlobalSize(bits.get());
+        std::memcpy(to.data(), from.data(), available);
+        std::memset(to.as<uint8_t>() + available, 0xFF, size_t(imageSize) - available);
+    }
     {
         const LockedBlock headerBytes(newHeader.get());
         const LockedBlock pixelBytes(newPixels.get());
         header.biSize = InfoHeaderBytes;
         header.biSizeImage = uint32_t(imageSize);
         setHeader(headerBytes, header);
-        std::memcpy(pixelBytes.data(), decodedPixels.data(), size_t(imageSize));
         if (isJ6I)
             whitenSideBands(pixelBytes.as<uint8_t>(), width, height, DibImageSizeOf(width, 1));
     }

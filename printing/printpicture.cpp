@@ -15,8 +15,8 @@
 
 namespace {
 
-// The work image holds a picture of width × height that lies in CurrentDib; what it showed
-// before is dropped, so that the corrected drawing gets a surface of the picture's size.
+// The work image stands for a picture of width × height that lies in CurrentDib; what it
+// showed before is dropped.
 void sizeWorkImageTo(TAll& workImage, QSize size) {
     workImage.clearPicture();
     workImage.resize(size);
@@ -131,9 +131,12 @@ void PrintPictureInCell(platform::Printer& printer, int xc, int yc, int cw, int 
     else if (!(size.width() > size.height() || keepUpright))
         turn = TurnForLyingDown;
 
-    DrawCorrected(image.picture(), image, BothCorrections);
+    // A picture in CurrentDib is printed from there: corrected where it lies, it needs no
+    // drawing of its own on the work image.
     if (LoadResult == HeldAsDib)
-        image.clearPicture(); // the corrected pixels are in CurrentDib; the drawing served
+        CorrectHeldPicture(BothCorrections);
+    else
+        DrawCorrected(image.picture(), image, BothCorrections);
 
     if (turn)
         RotateToPrinter(printer, image.picture(), left, top, *turn, height, width);

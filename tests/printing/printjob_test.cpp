@@ -18,6 +18,8 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+#include <cstring>
+
 using namespace testsupport;
 using Kind = platform::PrintOperation::Kind;
 
@@ -351,6 +353,26 @@ TEST_F(PictureInCellTest, PicturesAreFittedAndCentredAndTallOrSquareOnesLaidOnTh
     EXPECT_EQ(op.rect, QRect(300, 300, 400, 400));
     EXPECT_EQ(op.picture.pixel(20, 20), makeQuadrantPicture(480, 480).colours[1])
         << "a square picture is turned too";
+}
+
+TEST_F(PictureInCellTest, APalettePictureIsTurnedFromTheWorkImagesBitmap) {
+    QImage tall(48, 64, QImage::Format_Indexed8); // top half red, bottom half blue
+    tall.setColorTable({qRgb(200, 0, 0), qRgb(0, 0, 200)});
+    for (int y = 0; y < 64; ++y)
+        std::memset(tall.scanLine(y), y < 32 ? 0 : 1, 48);
+    const QString path = dir.filePath(QStringLiteral("tall.bmp"));
+    ASSERT_TRUE(writeFile(path, bmpFile(tall, 8)));
+    ASSERT_FALSE(LoadPrintPicture(path, QStringLiteral(".BMP"), work));
+    ASSERT_EQ(LoadResult, HeldByComponent);
+    EXPECT_EQ(PrintPictureSize(work), QSize(48, 64));
+    printer.beginDoc(QStringLiteral("cell"));
+    PrintPictureInCell(printer, 500, 500, 400, 400, 0.75, work, 0, false);
+    printer.endDoc();
+    const auto op = operations(Kind::Picture).at(0);
+    EXPECT_EQ(op.pictureSize, QSize(64, 48)) << "laid on its side";
+    // A quarter turn counter-clockwise puts the top half on the left.
+    EXPECT_EQ(op.picture.pixel(2, 24), qRgb(200, 0, 0));
+    EXPECT_EQ(op.picture.pixel(61, 24), qRgb(0, 0, 200));
 }
 
 TEST(TurnDib, EveryPixelMovesAsTheQuarterTurnsSayWithRowsPaddedForAnyWidth) {
