@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 
 #include <cstring>
+#include <utility>
 
 using testsupport::RecordingAnswerer;
 
@@ -103,6 +104,25 @@ TEST_F(FullSizeTest, J6IPicturesGetWhiteSideBandsAndOthersDoNot) {
     decodeInto(cornerPicture(3, 2));
     AdoptDecodedPicture(true);
     EXPECT_EQ(CurrentDibImage().pixel(2, 1), qRgb(255, 255, 255));
+}
+
+TEST_F(FullSizeTest, TheDecodedRowsBecomeThePicturesAndAShortBlockIsFilledOutWithWhite) {
+    decodeInto(cornerPicture(64, 48));
+    const platform::HGLOBAL decodedRows = DecodedDib.pixels;
+    AdoptDecodedPicture(false);
+    EXPECT_EQ(CurrentDib.pixels, decodedRows) << "taken over, not copied";
+    FreeCurrentDib();
+
+    decodeInto(cornerPicture(5, 3)); // rows of 16 bytes
+    const auto shorter = platform::GlobalAlloc(platform::GMEM_MOVEABLE, 20);
+    std::memcpy(platform::LockedBlock(shorter).data(),
+                platform::LockedBlock(DecodedDib.pixels).data(), 20);
+    platform::GlobalFree(std::exchange(DecodedDib.pixels, shorter));
+    AdoptDecodedPicture(false);
+    ASSERT_EQ(platform::GlobalSize(CurrentDib.pixels), size_t(48));
+    const QImage held = CurrentDibImage();
+    EXPECT_EQ(held.pixel(0, 2), cornerPicture(5, 3).pixel(0, 2)) << "the rows there were";
+    EXPECT_EQ(held.pixel(4, 0), qRgb(255, 255, 255)) << "the rows missing";
 }
 
 TEST_F(FullSizeTest, TurningMovesEveryCornerBothWays) {
