@@ -77,6 +77,8 @@ bool LoadPrintPicture(const QString& path, const QString& ext, TAll& workImage) 
             held = LoadBmp24(path);
         } catch (const platform::IoError&) {
             held = false; // the picture control reads it, or says why it cannot
+        } catch (const platform::OverflowError&) {
+            held = false; // too large to hold here: the same
         }
         if (held) {
             LoadResult = HeldAsDib;
