@@ -3,6 +3,8 @@
 #include "platform/printer.h"
 
 #include <QApplication>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QFontDialog>
 #include <QMessageBox>
 #include <QPrintDialog>
@@ -84,6 +86,10 @@ bool Answerer::printer(Printer&) {
     return false;
 }
 
+std::optional<QString> Answerer::saveFile(const SaveFileRequest&) {
+    return std::nullopt;
+}
+
 MessageAnswer showMessage(const MessageRequest& request) {
     if (installedAnswerer)
         return installedAnswerer->message(request);
@@ -115,6 +121,33 @@ bool choosePrinter(Printer& printer, QWidget* parent) {
     // Every sheet is printed; which pictures and how many copies is chosen in the program.
     dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
     return dialog.exec() == QDialog::Accepted;
+}
+
+std::optional<QString> chooseSaveFile(const SaveFileRequest& request, QWidget* parent) {
+    std::optional<QString> chosen;
+    if (installedAnswerer) {
+        chosen = installedAnswerer->saveFile(request);
+    } else {
+        // "BMP|*.bmp" in Qt's spelling: "BMP (*.bmp)".
+        const qsizetype bar = request.filter.indexOf(u'|');
+        const QString filter = bar < 0 ? request.filter
+                                       : QStringLiteral("%1 (%2)").arg(request.filter.left(bar),
+                                                                       request.filter.mid(bar + 1));
+        QFileDialog dialog(parent ? parent : QApplication::activeWindow(), QString(),
+                           request.initialPath, filter);
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setOption(QFileDialog::DontConfirmOverwrite);
+        dialog.setDefaultSuffix(request.defaultExtension);
+        dialog.selectFile(request.initialPath);
+        if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+            chosen = dialog.selectedFiles().constFirst();
+    }
+    if (chosen && !chosen->isEmpty() && QFileInfo(*chosen).suffix().isEmpty() &&
+        !request.defaultExtension.isEmpty())
+        *chosen += u'.' + request.defaultExtension;
+    if (chosen && chosen->isEmpty())
+        chosen.reset();
+    return chosen;
 }
 
 ScopedAnswerer::ScopedAnswerer(Answerer& answerer) : previous_(installedAnswerer) {

@@ -28,6 +28,15 @@ struct MessageRequest {
     MessageButtons buttons = MessageButtons::Ok;
 };
 
+// A save-file dialog: the file name it opens with (a full path), its filter ("BMP|*.bmp":
+// description and pattern) and the extension a name without one gets ("BMP"). It does not ask
+// before replacing a file.
+struct SaveFileRequest {
+    QString initialPath;
+    QString filter;
+    QString defaultExtension;
+};
+
 class Answerer {
 public:
     virtual ~Answerer() = default;
@@ -39,6 +48,8 @@ public:
     // print, false when it is cancelled. Answerers that expect no printer dialog cancel it, so
     // that nothing is printed unasked.
     virtual bool printer(Printer& printer);
+    // The save-file dialog: the path chosen, or nullopt when it is cancelled (the default).
+    virtual std::optional<QString> saveFile(const SaveFileRequest& request);
 };
 
 // Shows a modal message box and returns the button pressed (for a box closed without a button:
@@ -58,6 +69,10 @@ std::optional<QFont> chooseFont(const QFont& initial, QWidget* parent = nullptr)
 // output); true to print, false when the user cancels. A printer that is not a system printer
 // has nothing to choose: true.
 bool choosePrinter(Printer& printer, QWidget* parent = nullptr);
+
+// Shows the modal save-file dialog; the path chosen (with the default extension added to a name
+// that has none), or nullopt when the user cancels.
+std::optional<QString> chooseSaveFile(const SaveFileRequest& request, QWidget* parent = nullptr);
 
 // Installs an answerer for as long as the object lives (tests); the previous one comes back.
 class ScopedAnswerer {

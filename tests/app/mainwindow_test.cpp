@@ -227,7 +227,7 @@ TEST_F(MainWindowTest, ChangingToTheSameFileTypeKeepsEverythingAnotherResets) {
 
 TEST_F(MainWindowTest, CellClicksChooseTheFileThatOpenOpens) {
     makeFile(QStringLiteral("a.jpg"));
-    makeFile(QStringLiteral("b.jpg"));
+    makeJpeg(QStringLiteral("b.jpg"), 64, 48); // the viewer opens this one
     start(folder_);
     Form1->show();
     RecordingAnswerer answers;
@@ -516,6 +516,31 @@ TEST_F(MainWindowTest, EscapeInTheProgressDialogStopsTheJobBeforeItsNextPicture)
     EXPECT_EQ(printer.operations.back().kind, platform::PrintOperation::Kind::Abort);
     EXPECT_FALSE(OKBottomDlg->isVisible());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(MainWindowTest, TheViewersSmallJ6iSizeReachesTheSettingsFileAndTheNextStart) {
+    makeFile(QStringLiteral("shot.j6i"), testsupport::makeJ6i());
+    start(folder_);
+    EXPECT_EQ(ViewerWidth, 768);
+    Form1->show();
+    Form1->CellClick(0);
+    Form1->Open1Click();
+    ASSERT_TRUE(Form2->isVisible());
+    EXPECT_FALSE(Form1->isVisible()) << "hidden while the viewer shows a picture";
+    Form2->findChild<QAction*>(QStringLiteral("N6404801"))->trigger();
+    Form2->close();
+    EXPECT_TRUE(Form1->isVisible());
+    ShutDown();
+    EXPECT_FALSE(platform::Profile(ini_).readBool(QStringLiteral("TForm1"),
+                                                  QStringLiteral("J6ISize"), true));
+
+    ASSERT_TRUE(StartUp());
+    EXPECT_EQ(ViewerWidth, 640);
+    EXPECT_EQ(ViewerHeight, 480);
 }
 
 } // namespace

@@ -44,6 +44,17 @@ public:
         return answer;
     }
 
+    std::optional<QString> saveFile(const platform::SaveFileRequest& request) override {
+        saveFileRequests.push_back(request);
+        if (saveFiles.empty())
+            return std::nullopt;
+        const QString answer = saveFiles.front();
+        saveFiles.pop_front();
+        if (answer.isEmpty())
+            return std::nullopt;
+        return answer;
+    }
+
     QStringList texts() const {
         QStringList list;
         for (const auto& m : messages)
@@ -57,6 +68,8 @@ public:
     std::deque<std::optional<QFont>> fonts;
     std::vector<platform::Printer*> printerRequests; // the printer of each printer dialog
     std::deque<bool> printers;
+    std::vector<platform::SaveFileRequest> saveFileRequests;
+    std::deque<QString> saveFiles; // answers of the save dialog; an empty one, or none, cancels
 
 private:
     platform::ScopedAnswerer scope_;

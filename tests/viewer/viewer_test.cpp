@@ -1,0 +1,312 @@
+// The viewer: J6I smoothing rows, display sizes and zooms, turning, the status line, the
+// window's fit on the screen, BMP files and the clipboard, reset, and failed openings.
+#include "app/mainstate.h"
+#include "correction/settings.h"
+#include "dialogs/opt.h"
+#include "imaging/all.h"
+#include "imaging/fullsize.h"
+#include "imaging/j6i.h"
+#include "platform/dib.h"
+#include "tests/support/answerer.h"
+#include "tests/support/decodeddib.h"
+#include "tests/support/gifmaker.h"
+#include "tests/support/jpegmaker.h"
+#include "tests/support/settingsfile.h"
+#include "viewer/Gfull.h"
+#include "viewer/viewerpicture.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMimeData>
+#include <QTemporaryDir>
+
+#include <cstring>
+#include <memory>
+
+using namespace testsupport;
+
+namespace {
+
+// Rows whose every byte is its row number (storage order) times 2, plus its column's byte
+// offset divided by 9, so that rows and columns can be told apart after blending.
+QImage numberedRows(int width, int height) {
+    QImage picture(width, height, QImage::Format_RGB32);
+    for (int y = 0; y < height; ++y) {
+        const int row = height - 1 - y; // storage row of picture line y
+        for (int x = 0; x < width; ++x) {
+            const int v = (row * 2 + x / 9) % 256;
+            picture.setPixel(x, y, qRgb(v, v, v));
+        }
+    }
+    return picture;
+}
+
+const uint8_t* heldRow(int storageRow) {
+    return platform::LockedBlock(CurrentDib.pixels).as<const uint8_t>() +
+           size_t(storageRow) * 768 * 3;
+}
+
+TEST(J6ISmoothing, EveryFiveRowsGiveSixWithTheFourBetweenBlended) {
+    const QImage source = numberedRows(768, 480);
+    ASSERT_TRUE(putDecodedDib(source));
+    ASSERT_TRUE(SmoothJ6IPicture());
+    EXPECT_EQ(DecodedDib.info, nullptr);
+    EXPECT_EQ(DibImageSize, 1327104);
+    const auto sourceByte = [](int row, int column) { return (row * 2 + column / 3 / 9) % 256; };
+    for (int column : {12, 300, 761 * 3}) {
+        EXPECT_EQ(heldRow(6)[column], sourceByte(5, column)) << "output row 6 = source row 5";
+        EXPECT_EQ(heldRow(1)[column], (1 * sourceByte(0, column) + 4 * sourceByte(1, column)) / 5);
+        EXPECT_EQ(heldRow(3)[column], (3 * sourceByte(2, column) + 2 * sourceByte(3, column)) / 5);
+        EXPECT_EQ(heldRow(5)[column], sourceByte(4, column)) << "output row 5 = source row 4";
+        EXPECT_EQ(heldRow(575)[column], sourceByte(479, column));
+    }
+    for (int row : {0, 1, 300, 575}) {
+        for (int column : {0, 3, 764, 767}) {
+            EXPECT_EQ(heldRow(row)[column * 3], 255) << column;
+            EXPECT_EQ(heldRow(row)[column * 3 + 2], 255) << column;
+        }
+        EXPECT_NE(heldRow(row)[4 * 3], 255);
+    }
+    FreeCurrentDib();
+
+    // Another size is left as it was decoded: nothing outside it is read.
+    ASSERT_TRUE(putDecodedDib(numberedRows(640, 480)));
+    EXPECT_FALSE(SmoothJ6IPicture());
+    EXPECT_NE(DecodedDib.pixels, nullptr);
+    FreeDecodedDib();
+}
+
+TEST(ViewerMeasures, ZoomsStatusLinesAndTheScreenEdges) {
+    EXPECT_EQ(zoomedSize(Zoom::Full, {640, 480}, true), QSize(640, 480));
+    EXPECT_EQ(zoomedSize(Zoom::Half, {640, 480}, true), QSize(320, 240));
+    EXPECT_EQ(zoomedSize(Zoom::ThreeQuarters, {640, 480}, true), QSize(480, 360));
+    EXPECT_EQ(zoomedSize(Zoom::Full, {600, 480}, true), QSize(640, 480)) << "CAM at 4:3";
+    EXPECT_EQ(zoomedSize(Zoom::Half, {501, 333}, false), QSize(250, 166));
+    EXPECT_EQ(zoomedSize(Zoom::ThreeQuarters, {501, 333}, false), QSize(375, 249));
+
+    J6IInfo info;
+    info.dateTime = {0x96, 0x12, 0x01, 0x09, 0x30, 0x05};
+    EXPECT_EQ(j6iStatusLine(QStringLiteral("A.J6I"), info),
+              QStringLiteral("A.J6I   96/12/01  09:30:05"));
+
+    const QRect screen(0, 0, 1024, 768);
+    EXPECT_EQ(fittedToScreen({900, 100, 400, 300}, screen), QRect(900, 100, 124, 300));
+    EXPECT_EQ(fittedToScreen({10, 600, 400, 300}, screen), QRect(10, 600, 400, 138));
+    EXPECT_EQ(fittedToScreen({10, 10, 400, 300}, screen), QRect(10, 10, 400, 300));
+}
+
+class ViewerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        CorrectionSettings = {};
+        ViewerWidth = 768;
+        ViewerHeight = 576;
+        J6ILargeSize = true;
+        options = std::make_unique<TOKBottomDlg2>();
+        OKBottomDlg2 = options.get();
+        options->CheckBox1->setChecked(false);
+        options->checkbox2->setChecked(true);
+        viewer = std::make_unique<TForm2>();
+    }
+    void TearDown() override {
+        viewer.reset();
+        OKBottomDlg2 = nullptr;
+        CorrectionSettings = {};
+    }
+
+    QString write(const QString& name, const QByteArray& bytes) {
+        const QString path = dir.filePath(name);
+        EXPECT_TRUE(writeFile(path, bytes));
+        return path;
+    }
+    // Shows the viewer on path as the main window does.
+    bool open(const QString& path) {
+        ViewerPath = path;
+        viewer->show();
+        return viewer->PictureShown;
+    }
+    void close() { viewer->close(); }
+    QAction* item(const char* name) const {
+        return viewer->findChild<QAction*>(QString::fromLatin1(name));
+    }
+    QString j6i(uint8_t orientation = 0) {
+        J6iOptions options;
+        options.orientation = orientation;
+        return write(QStringLiteral("shot%1.j6i").arg(orientation), makeJ6i(options));
+    }
+    // Saves through the viewer's menu into name; the file's bytes.
+    QByteArray save(const QString& name) {
+        answers.saveFiles = {dir.filePath(name)};
+        item("KSAVE1")->trigger();
+        QFile file(dir.filePath(name));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    static QSize bmpSize(const QByteArray& file) {
+        platform::BitmapInfoHeader header{};
+        if (file.size() < 54)
+            return {};
+        std::memcpy(&header, file.constData() + 14, sizeof header);
+        return {header.biWidth, header.biHeight};
+    }
+
+    ScopedSettingsFile settings;
+    QTemporaryDir dir;
+    RecordingAnswerer answers;
+    std::unique_ptr<TOKBottomDlg2> options;
+    std::unique_ptr<TForm2> viewer;
+};
+
+TEST_F(ViewerTest, J6iDisplaySizesPersistAndTheSmallSizeStaysForTheNextPicture) {
+    ASSERT_TRUE(open(j6i()));
+    EXPECT_TRUE(viewer->J6IShown);
+    EXPECT_EQ(viewer->All1->size(), QSize(768, 576));
+    EXPECT_TRUE(item("N6404801")->isVisible());
+    EXPECT_FALSE(item("K8")->isVisible());
+    EXPECT_EQ(viewer->All1->picture().size(), QSize(768, 480)) << "stretched by the display";
+
+    item("N6404801")->trigger();
+    EXPECT_EQ(viewer->All1->size(), QSize(640, 480));
+    EXPECT_EQ(ViewerWidth, 640);
+    EXPECT_FALSE(J6ILargeSize);
+    item("N3202401")->trigger();
+    EXPECT_EQ(viewer->All1->size(), QSize(320, 240));
+    EXPECT_EQ(ViewerWidth, 640) << "the other sizes do not stay";
+    EXPECT_EQ(viewer->centralWidget()->size(), QSize(320, 240 + 23));
+    close();
+
+    ASSERT_TRUE(open(j6i()));
+    EXPECT_EQ(viewer->All1->size(), QSize(640, 480));
+    close();
+}
+
+TEST_F(ViewerTest, J6iPicturesRecordedOnTheirSideAreTurnedAndSavedTurned) {
+    ASSERT_TRUE(open(j6i(1)));
+    EXPECT_TRUE(viewer->ViewerRotated);
+    EXPECT_EQ(viewer->All1->size(), QSize(576, 768));
+    item("N6404801")->trigger();
+    EXPECT_EQ(viewer->All1->size(), QSize(480, 640));
+    EXPECT_EQ(bmpSize(save(QStringLiteral("turned.bmp"))), QSize(480, 768));
+    close();
+
+    options->CheckBox1->setChecked(true); // smoothing
+    ASSERT_TRUE(open(j6i(1)));
+    EXPECT_EQ(bmpSize(save(QStringLiteral("smoothed.bmp"))), QSize(576, 768));
+    close();
+
+    options->checkbox2->setChecked(false);
+    ASSERT_TRUE(open(j6i(3)));
+    EXPECT_FALSE(viewer->ViewerRotated) << "shown as stored";
+    EXPECT_EQ(viewer->All1->size(), QSize(640, 480));
+    close();
+}
+
+TEST_F(ViewerTest, ASavedBmpHasItsFileHeaderAndTheInputTimeCorrections) {
+    QImage picture(61, 40, QImage::Format_RGB32); // rows of 183 bytes, padded to 184
+    picture.fill(qRgb(100, 100, 100));
+    JpegOptions finest;
+    finest.quality = 100;
+    const QString path = write(QStringLiteral("photo.jpg"), makeJpeg(picture, finest));
+    CorrectionSettings.CLBL = false; // colour at input time
+    CorrectionSettings.Blue = 50;
+    ASSERT_TRUE(open(path));
+    EXPECT_FALSE(viewer->StatusBar1->text().isEmpty());
+    EXPECT_TRUE(viewer->StatusBar1->text().startsWith(QStringLiteral("photo.jpg   ")));
+
+    const QByteArray file = save(QStringLiteral("saved.bmp"));
+    ASSERT_EQ(answers.saveFileRequests.size(), 1u);
+    EXPECT_EQ(answers.saveFileRequests[0].initialPath, dir.filePath(QStringLiteral("photo.BMP")));
+    EXPECT_EQ(answers.saveFileRequests[0].filter, QStringLiteral("BMP|*.bmp"));
+    ASSERT_GE(file.size(), 54);
+    EXPECT_EQ(file.left(2), QByteArray("BM"));
+    platform::BitmapFileHeader header{};
+    std::memcpy(&header, file.constData(), sizeof header);
+    EXPECT_EQ(header.bfOffBits, 54u);
+    EXPECT_EQ(header.bfSize, uint32_t(54 + 184 * 40));
+    EXPECT_EQ(file.size(), 54 + 184 * 40);
+    const QImage saved = QImage::fromData(file, "BMP");
+    ASSERT_EQ(saved.size(), QSize(61, 40));
+    EXPECT_NEAR(qBlue(saved.pixel(30, 20)), 228, 3);
+    EXPECT_NEAR(qRed(saved.pixel(30, 20)), 100, 3);
+
+    // A folder that cannot be written: the general error display, the viewer stays open.
+    answers.messages.clear();
+    answers.saveFiles = {dir.filePath(QStringLiteral("missing/saved.bmp"))};
+    item("KSAVE1")->trigger();
+    EXPECT_EQ(answers.messages.size(), 1u);
+    EXPECT_TRUE(viewer->isVisible());
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath(QStringLiteral("missing"))));
+    close();
+}
+
+TEST_F(ViewerTest, AGifIsSavedAtItsZoomAndCopiedAtItsOwnSize) {
+    QImage indexed(100, 60, QImage::Format_Indexed8);
+    indexed.setColorTable({qRgb(0, 128, 255), qRgb(255, 255, 0)});
+    indexed.fill(0);
+    const QString path = write(QStringLiteral("anim.gif"), makeGif({GifFrame{indexed}}));
+    ASSERT_TRUE(open(path));
+    EXPECT_EQ(LoadResult, HeldByComponent);
+    EXPECT_FALSE(item("N6404801")->isVisible());
+    item("K9")->trigger(); // ½
+    EXPECT_EQ(viewer->All1->size(), QSize(50, 30));
+    EXPECT_EQ(bmpSize(save(QStringLiteral("half.bmp"))), QSize(50, 30));
+
+    item("K5")->trigger();
+    const QMimeData* copied = QGuiApplication::clipboard()->mimeData();
+    ASSERT_NE(copied, nullptr);
+    const QImage image = qvariant_cast<QImage>(copied->imageData());
+    EXPECT_EQ(image.size(), QSize(100, 60));
+    EXPECT_EQ(image.pixel(10, 10), qRgb(0, 128, 255));
+    EXPECT_EQ(bmpSize(copied->data(QStringLiteral("image/bmp"))), QSize(100, 60));
+    close();
+}
+
+TEST_F(ViewerTest, ResetShowsThePictureUncorrectedAndKeepsWhenTheCorrectionsAct) {
+    QImage picture(64, 48, QImage::Format_RGB32);
+    picture.fill(qRgb(100, 100, 100));
+    const QByteArray bmp = [&] {
+        const auto dib = platform::imageToDib(picture, 24);
+        return bmpFileOf(dib.value);
+    }();
+    TCorrectionSettings& c = CorrectionSettings;
+    c.CLBL = false;
+    c.ToneBL = false;
+    c.Red = 50;
+    c.Lowtone = 500;
+    ASSERT_TRUE(open(write(QStringLiteral("grey.bmp"), bmp)));
+    EXPECT_EQ(LoadResult, HeldAsDib);
+    EXPECT_NE(viewer->All1->picture().pixel(5, 5), qRgb(100, 100, 100));
+    item("K6")->trigger();
+    EXPECT_EQ(viewer->All1->picture().pixel(5, 5), qRgb(100, 100, 100));
+    EXPECT_EQ(c.Red, 0);
+    EXPECT_EQ(c.Lowtone, 0);
+    EXPECT_FALSE(c.CLBL);
+    EXPECT_FALSE(c.ToneBL);
+    close();
+    EXPECT_EQ(CurrentDib.header, nullptr) << "closing frees the picture";
+}
+
+TEST_F(ViewerTest, PicturesThatCannotBeOpenedLeaveNothingShown) {
+    EXPECT_FALSE(open(write(QStringLiteral("broken.jpg"), QByteArray("\xff\xd8 broken"))));
+    close();
+    J6iOptions options;
+    options.jpeg = QByteArray("\xff\xd8 broken");
+    EXPECT_FALSE(open(write(QStringLiteral("broken.j6i"), makeJ6i(options))));
+    close();
+    EXPECT_FALSE(open(write(QStringLiteral("short.j6i"), QByteArray(30, '\0'))));
+    close();
+    EXPECT_FALSE(open(write(QStringLiteral("broken.gif"), QByteArray("GIF89a"))));
+    close();
+    EXPECT_FALSE(open(dir.filePath(QStringLiteral("gone.bmp"))));
+    close();
+    EXPECT_EQ(CurrentDib.header, nullptr);
+    EXPECT_EQ(DecodedDib.info, nullptr);
+}
+
+} // namespace
