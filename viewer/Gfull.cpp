@@ -5,6 +5,7 @@
 #include "correction/hilite.h"
 #include "correction/iroc.h"
 #include "correction/pipeline.h"
+#include "correction/preview.h"
 #include "correction/settings.h"
 #include "dialogs/opt.h"
 #include "imaging/all.h"
@@ -106,9 +107,11 @@ TForm2::TForm2(QWidget* parent) : QMainWindow(parent) {
 
     buildMenu();
     FormCreate();
+    CorrectionPreview = {All1, &ViewerOriginal};
 }
 
 TForm2::~TForm2() {
+    CorrectionPreview = {};
     FormDestroy();
 }
 
@@ -392,6 +395,8 @@ void TForm2::K6Click() {
     c.Hitone = 2550;
     c.Midtone = 500;
     c.Lowtone = 0;
+    if (Form3)
+        Form3->Button4Click(); // its level boxes show the levels just set
     DrawCorrected(ViewerOriginal, *All1, 5);
 }
 

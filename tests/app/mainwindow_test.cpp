@@ -1,6 +1,7 @@
 #include "app/Tazu.h"
 #include "app/memos.h"
 #include "app/startup.h"
+#include "correction/hilite.h"
 #include "correction/settings.h"
 #include "imaging/all.h"
 #include "platform/filecontrols.h"
@@ -289,10 +290,10 @@ TEST_F(MainWindowTest, AMissingStoredFolderStartsAtItsDriveAndSettingsAreWritten
     EXPECT_EQ(control<QLabel>("Label4")->text(), QStringLiteral("255"));
     EXPECT_EQ(control<QLabel>("Label23")->text(), QStringLiteral("入力時補正"));
     EXPECT_EQ(control<QLabel>("Label24")->text(), QStringLiteral("出力時補正"));
-    // While the tone levels are automatic their numbers make no sense.
-    AutoLevelsFrom = [] { return TAutoLevels{true, 5, 5}; };
+    // While the tone levels are automatic (the tone dialog's box) their numbers make no sense.
+    Form3->CheckBox2->setChecked(true);
     Form1->FormActivate();
-    AutoLevelsFrom = nullptr;
+    Form3->CheckBox2->setChecked(false);
     EXPECT_EQ(control<QLabel>("Label4")->text(), QStringLiteral("auto"));
     EXPECT_EQ(control<QLabel>("Label6")->text(), QStringLiteral("auto"));
     EXPECT_EQ(control<QLabel>("Label1")->text(), QStringLiteral(" -5"));
