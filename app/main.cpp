@@ -6,5 +6,6 @@
 int main(int argc, char** argv) {
     platform::Application app(argc, argv);
     platform::installFontSubstitutions();
+    platform::installJapaneseTranslations(app);
     return RunProgram();
 }

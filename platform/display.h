@@ -3,6 +3,8 @@
 
 #include <optional>
 
+class QCoreApplication;
+
 namespace platform {
 
 // Bits per pixel of the primary screen (GetDeviceCaps BITSPIXEL).
@@ -16,5 +18,9 @@ void overrideScreenDepth(std::optional<int> bitsPerPixel);
 // Maps the Japanese font names the program's windows ask for to fonts Debian ships, so that
 // they do not fall back to a Latin font with fixed-pitch kana.
 void installFontSubstitutions();
+
+// The system's own dialogs (files, printers, fonts) in Japanese like the rest of the program,
+// when Qt's translations are installed; in Qt's English otherwise.
+void installJapaneseTranslations(QCoreApplication& application);
 
 } // namespace platform

@@ -180,18 +180,18 @@ void TForm4::buildControls() {
         auto* box = new QCheckBox(text, this);
         box->setObjectName(name);
         box->setToolTip(hint);
-        box->setGeometry(left, top, 140, 22);
+        box->setGeometry(left, top, 118, 22);
         return box;
     };
     CheckBox1 = checkBox(QStringLiteral("CheckBox1"), QStringLiteral("仕切線"),
-                         QStringLiteral("仕切線を印刷"), 400, 24);
+                         QStringLiteral("仕切線を印刷"), 436, 24);
     CheckBox2 = checkBox(QStringLiteral("CheckBox2"), QStringLiteral("ファイル名"),
-                         QStringLiteral("ファイル名を印刷"), 400, 48);
+                         QStringLiteral("ファイル名を印刷"), 436, 48);
     CheckBox3 = checkBox(QStringLiteral("CheckBox3"), QStringLiteral("日時"),
-                         QStringLiteral("撮影日時を印刷（J6Iﾌｧｲﾙのみ）"), 400, 72);
-    CheckBox5 = checkBox(QStringLiteral("CheckBox5"), QStringLiteral("メモ"), QString(), 400, 96);
+                         QStringLiteral("撮影日時を印刷（J6Iﾌｧｲﾙのみ）"), 436, 72);
+    CheckBox5 = checkBox(QStringLiteral("CheckBox5"), QStringLiteral("メモ"), QString(), 436, 96);
     CheckBox4 = checkBox(QStringLiteral("CheckBox4"), QStringLiteral("縦長画像正立"),
-                         QStringLiteral("縦長画像は縦長のまま表示"), 400, 120);
+                         QStringLiteral("縦長画像は縦長のまま表示"), 436, 120);
     for (QCheckBox* box : {CheckBox2, CheckBox3, CheckBox5})
         connect(box, &QCheckBox::clicked, this,
                 platform::guardedSlot([this] { CaptionLinesClick(); }));
@@ -199,27 +199,27 @@ void TForm4::buildControls() {
             platform::guardedSlot([this] { CheckBox4Click(); }));
 
     auto* dateForm = new QGroupBox(this);
-    dateForm->setGeometry(400, 144, 150, 76);
+    dateForm->setGeometry(436, 144, 116, 76);
     RadioButton1 = new QRadioButton(QStringLiteral("日付と時刻"), dateForm);
     RadioButton2 = new QRadioButton(QStringLiteral("日付のみ"), dateForm);
     RadioButton3 = new QRadioButton(QStringLiteral("時刻のみ"), dateForm);
     RadioButton1->setObjectName(QStringLiteral("RadioButton1"));
     RadioButton2->setObjectName(QStringLiteral("RadioButton2"));
     RadioButton3->setObjectName(QStringLiteral("RadioButton3"));
-    RadioButton1->setGeometry(8, 4, 130, 22);
-    RadioButton2->setGeometry(8, 26, 130, 22);
-    RadioButton3->setGeometry(8, 48, 130, 22);
+    RadioButton1->setGeometry(8, 4, 104, 22);
+    RadioButton2->setGeometry(8, 26, 104, 22);
+    RadioButton3->setGeometry(8, 48, 104, 22);
     RadioButton1->setChecked(true);
 
-    label(QStringLiteral("文字高さ"), 400, 228);
-    Label8 = label(QString(), 400, 246, QStringLiteral("Label8"));
+    label(QStringLiteral("文字高さ"), 436, 228);
+    Label8 = label(QString(), 436, 246, QStringLiteral("Label8"));
     Label8->setToolTip(
         QStringLiteral("中余白が文字高さの２倍以上になると文字と画像が重なりません"));
-    Label16 = label(QString(), 470, 246, QStringLiteral("Label16"));
+    Label16 = label(QString(), 496, 246, QStringLiteral("Label16"));
     Button5 = new QPushButton(QStringLiteral("フォント"), this);
     Button5->setObjectName(QStringLiteral("Button5"));
     Button5->setToolTip(QStringLiteral("フォント設定ダイアログを開く"));
-    Button5->setGeometry(400, 268, 80, 26);
+    Button5->setGeometry(436, 268, 80, 26);
     connect(Button5, &QPushButton::clicked, this,
             platform::guardedSlot([this] { Button5Click(); }));
 
