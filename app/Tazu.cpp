@@ -435,17 +435,9 @@ void TForm1::readSettings() {
     const platform::Profile ini(platform::settingsFilePath());
     move(ini.readInteger(Section, QStringLiteral("Left"), 0),
          ini.readInteger(Section, QStringLiteral("Top"), 0));
-    TCorrectionSettings& c = CorrectionSettings;
-    c.Blue = ini.readInteger(Section, QStringLiteral("Blue"), 0);
-    c.Green = ini.readInteger(Section, QStringLiteral("Green"), 0);
-    c.Red = ini.readInteger(Section, QStringLiteral("Red"), 0);
-    c.Hitone = ini.readInteger(Section, QStringLiteral("Hitone"), 2550);
-    c.Midtone = ini.readInteger(Section, QStringLiteral("Midtone"), 500);
-    c.Lowtone = ini.readInteger(Section, QStringLiteral("Lowtone"), 0);
+    CorrectionSettings = readCorrectionSettings(ini);
     J6ILargeSize = ini.readBool(Section, QStringLiteral("J6Isize"), true);
     storedDirectory_ = ini.readString(Section, QStringLiteral("Directory"), QString());
-    c.CLBL = ini.readBool(Section, QStringLiteral("CLBL"), true);
-    c.ToneBL = ini.readBool(Section, QStringLiteral("ToneBL"), true);
     storedFilter_ = ini.readInteger(Section, QStringLiteral("Filter"), 0);
 }
 

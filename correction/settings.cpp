@@ -1,5 +1,7 @@
 #include "correction/settings.h"
 
+#include "platform/profile.h"
+
 #include <algorithm>
 
 TCorrectionSettings CorrectionSettings;
@@ -15,4 +17,18 @@ void clampCorrectionSettings(TCorrectionSettings& s) {
 
 TAutoLevels currentAutoLevels() {
     return AutoLevelsFrom ? AutoLevelsFrom() : TAutoLevels{};
+}
+
+TCorrectionSettings readCorrectionSettings(const platform::Profile& ini) {
+    const QString section = QStringLiteral("TForm1");
+    TCorrectionSettings c;
+    c.Blue = ini.readInteger(section, QStringLiteral("Blue"), 0);
+    c.Green = ini.readInteger(section, QStringLiteral("Green"), 0);
+    c.Red = ini.readInteger(section, QStringLiteral("Red"), 0);
+    c.Hitone = ini.readInteger(section, QStringLiteral("Hitone"), 2550);
+    c.Midtone = ini.readInteger(section, QStringLiteral("Midtone"), 500);
+    c.Lowtone = ini.readInteger(section, QStringLiteral("Lowtone"), 0);
+    c.CLBL = ini.readBool(section, QStringLiteral("CLBL"), true);
+    c.ToneBL = ini.readBool(section, QStringLiteral("ToneBL"), true);
+    return c;
 }

@@ -22,6 +22,14 @@ extern TCorrectionSettings CorrectionSettings;
 // above the shadow (the shadow first kept at most 2540), so that no curve segment is empty.
 void clampCorrectionSettings(TCorrectionSettings& settings);
 
+namespace platform {
+class Profile;
+}
+
+// The settings the main window keeps in its section "TForm1" (offsets, levels and when each
+// correction acts), as the file holds them: not yet brought into range.
+TCorrectionSettings readCorrectionSettings(const platform::Profile& ini);
+
 // Automatic tone levels: whether they are on, and the highlight and shadow loss rates in per
 // mille (0..100). They are the tone dialog's controls; the pipeline asks for them afresh at every
 // call.

@@ -1,5 +1,7 @@
 #include "printing/prn1.h"
 
+#include "printing/printsettings.h"
+
 #include "platform/guard.h"
 #include "platform/imagecontrol.h"
 #include "platform/interaction.h"
@@ -56,29 +58,6 @@ void rectangle(QImage& image, const Corners& c, const QColor& fill, const QColor
 }
 
 // The font style as stored: bit 0 bold, 1 italic, 2 underline, 3 strike-out.
-int styleBits(const QFont& font) {
-    return (font.bold() ? 1 : 0) | (font.italic() ? 2 : 0) | (font.underline() ? 4 : 0) |
-           (font.strikeOut() ? 8 : 0);
-}
-
-void applyStyleBits(QFont& font, int bits) {
-    font.setBold(bits & 1);
-    font.setItalic(bits & 2);
-    font.setUnderline(bits & 4);
-    font.setStrikeOut(bits & 8);
-}
-
-// Values from the settings file brought into the controls' ranges.
-void clampToRanges(TPrintSettings& s) {
-    s.VerticalGap = std::clamp(s.VerticalGap, 0, 500);
-    s.HorizontalGap = std::clamp(s.HorizontalGap, 0, 500);
-    for (int32_t* margin : {&s.Top, &s.Bottom, &s.Left, &s.Right})
-        *margin = std::clamp(*margin, 0, 999);
-    s.Columns = std::clamp(s.Columns, 1, 50);
-    s.Rows = std::clamp(s.Rows, 1, 99);
-    s.Orientation = std::clamp(s.Orientation, 0, 1);
-}
-
 } // namespace
 
 TForm4::TForm4(QWidget* parent) : QDialog(parent) {
@@ -247,45 +226,26 @@ void TForm4::buildControls() {
 }
 
 void TForm4::FormCreate() {
-    const platform::Profile ini(platform::settingsFilePath());
-    const auto integer = [&](const QString& key, int fallback) {
-        return ini.readInteger(Section, key, fallback);
-    };
-    const auto boolean = [&](const QString& key, bool fallback) {
-        return ini.readBool(Section, key, fallback);
-    };
-    TPrintSettings& s = PrintSettings;
-    s.VerticalGap = integer(QStringLiteral("上下余白"), 10);
-    s.Top = integer(QStringLiteral("Top"), 0);
-    s.Bottom = integer(QStringLiteral("Bottom"), 0);
-    s.Left = integer(QStringLiteral("Left"), 0);
-    s.Right = integer(QStringLiteral("Right"), 0);
-    s.Number = integer(QStringLiteral("Number"), 3);
-    s.Separators = boolean(QStringLiteral("仕切線"), true);
-    s.FileNameLine = boolean(QStringLiteral("Filename"), false);
-    s.DateLine = boolean(QStringLiteral("Date"), false);
-    s.KeepUpright = boolean(QStringLiteral("正立"), false);
-    s.MemoLine = boolean(QStringLiteral("memo"), false);
-    s.Orientation = integer(QStringLiteral("向き"), 0);
-    s.Columns = integer(QStringLiteral("列"), 2);
-    s.Rows = integer(QStringLiteral("行"), 4);
-    s.HorizontalGap = integer(QStringLiteral("左右余白"), 10);
-    const int dateForm = integer(QStringLiteral("FDate"), 0);
-    const QString fontName = ini.readString(Section, QStringLiteral("FontName"), QString());
-    clampToRanges(s);
-
-    if (!fontName.isEmpty()) {
+    const StoredPrintSettings stored =
+        readPrintSettings(platform::Profile(platform::settingsFilePath()));
+    PrintSettings = stored.layout;
+    const TPrintSettings& s = PrintSettings;
+    if (stored.font) {
+        // The stored family, size and style on the printer's font.
         QFont font = platform::currentPrinter().font();
-        font.setFamily(fontName);
-        font.setPointSize(std::clamp(integer(QStringLiteral("FontSize"), 9), 1, 200));
-        applyStyleBits(font, integer(QStringLiteral("FontStyle"), 0));
+        font.setFamily(stored.font->family());
+        font.setPointSize(stored.font->pointSize());
+        applyFontStyleBits(font, fontStyleBits(*stored.font));
         platform::currentPrinter().setFont(font);
     }
     CheckBox1->setChecked(s.Separators);
     CheckBox2->setChecked(s.FileNameLine);
     CheckBox3->setChecked(s.DateLine);
     CheckBox5->setChecked(s.MemoLine);
-    (dateForm == 0 ? RadioButton1 : dateForm == 1 ? RadioButton2 : RadioButton3)->setChecked(true);
+    (stored.dateForm == 0   ? RadioButton1
+     : stored.dateForm == 1 ? RadioButton2
+                            : RadioButton3)
+        ->setChecked(true);
 }
 
 // Every key in its order; a file that cannot be written is left as it was.
@@ -311,7 +271,7 @@ void TForm4::FormDestroy() {
     boolean(QStringLiteral("memo"), s.MemoLine);
     ini.writeString(Section, QStringLiteral("FontName"), font.family());
     integer(QStringLiteral("FontSize"), font.pointSize());
-    integer(QStringLiteral("FontStyle"), styleBits(font));
+    integer(QStringLiteral("FontStyle"), fontStyleBits(font));
     boolean(QStringLiteral("正立"), s.KeepUpright);
     integer(QStringLiteral("向き"), s.Orientation);
     integer(QStringLiteral("列"), s.Columns);
