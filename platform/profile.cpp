@@ -48,13 +48,14 @@ bool splitEntry(const QString& line, QString& key, QString& value) {
 
 } // namespace
 
-QString settingsFilePath() {
+QString settingsFilePath(const QString& programName) {
     const QString forced = qEnvironmentVariable("TAZU_INI");
     if (!forced.isEmpty())
         return forced;
     const QFileInfo program(QCoreApplication::applicationFilePath());
-    const QString beside =
-        program.absolutePath() + u'/' + program.completeBaseName() + QStringLiteral(".INI");
+    const QString beside = program.absolutePath() + u'/' +
+                           (programName.isEmpty() ? program.completeBaseName() : programName) +
+                           QStringLiteral(".INI");
     if (QFileInfo::exists(beside) || QFileInfo(program.absolutePath()).isWritable())
         return beside;
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +

@@ -15,8 +15,9 @@ namespace platform {
 
 // Where the program keeps its settings: the file named by TAZU_INI; else the program's path
 // with its extension replaced by ".INI" when that file exists or its folder is writable; else
-// $XDG_CONFIG_HOME/tazu/tazu.INI.
-QString settingsFilePath();
+// $XDG_CONFIG_HOME/tazu/tazu.INI. A program beside the main one that shares its settings names
+// the main program (programName "tazu" for the file tazu.INI beside it).
+QString settingsFilePath(const QString& programName = {});
 
 class Profile {
 public:
