@@ -121,7 +121,7 @@ struct ToolRun {
 // Runs program in a child process; its peak memory from the children's resource use.
 ToolRun runTool(const QString& program, const QStringList& arguments) {
     ToolRun run;
-    if (QStandardPaths::findExecutable(program).isEmpty())
+    if (!QFileInfo(program).isExecutable() && QStandardPaths::findExecutable(program).isEmpty())
         return run;
     run.ran = true;
     QProcess process;
@@ -220,6 +220,25 @@ int main(int argc, char** argv) {
                 "pictures of %.0f MB (guideline within 3)\n",
                 "print job peak memory", peak / 1024.0, idle / 1024.0, (peak - idle) / 1024.0,
                 (peak - idle) / 1024.0 / FullSizeMegabytes, FullSizeMegabytes);
+
+    // The same sheets through tazu-sheet, as a user runs it (its own process, so its peak
+    // memory is that of the whole program).
+    {
+        QTemporaryDir empty;
+        const QString ini = empty.filePath(QStringLiteral("tazu.INI"));
+        QFile settings(ini);
+        if (settings.open(QIODevice::WriteOnly))
+            settings.write("[PRNSET]\r\nFilename=1\r\n");
+        settings.close();
+        const ToolRun sheet = runTool(QStringLiteral(TAZU_SHEET),
+                                      {folder.path(), QStringLiteral("-o"),
+                                       folder.filePath(QStringLiteral("cli.pdf")),
+                                       QStringLiteral("--ini"), ini, QStringLiteral("--quiet")});
+        reportTool("tazu-sheet (whole program)", sheet, decodes);
+        std::printf("%-44s %8.2f MB\n", "tazu-sheet PDF size per page",
+                    QFileInfo(folder.filePath(QStringLiteral("cli.pdf"))).size() /
+                        (1024.0 * 1024.0) / std::max(1, best.pages));
+    }
 
     // montage told the tile size, so that it decodes the JPEGs reduced, and without it; in
     // that order, as the children's peak memory is the largest so far.

@@ -1,0 +1,230 @@
+// tazu-sheet: its options and usage errors, a run on a generated folder checked in the PDF it
+// writes (pages, caption texts on their pages, pictures in their cells), and the same pages as
+// the window prints for the same selection.
+#include "app/Tazu.h"
+#include "app/mainstate.h"
+#include "app/startup.h"
+#include "correction/settings.h"
+#include "imaging/all.h"
+#include "platform/codepage.h"
+#include "platform/printer.h"
+#include "platform/profile.h"
+#include "printing/prn1.h"
+#include "sheet/sheet.h"
+#include "tests/support/answerer.h"
+#include "tests/support/jpegmaker.h"
+#include "tests/support/settingsfile.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QPageLayout>
+#include <QPrinter>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+
+using namespace testsupport;
+
+namespace {
+
+TEST(SheetOptions, OverridesAreReadAndUsageErrorsNamed) {
+    const ParsedSheetOptions parsed = parseSheetOptions(
+        {QStringLiteral("pics"), QStringLiteral("-o"), QStringLiteral("out.pdf"),
+         QStringLiteral("--columns"), QStringLiteral("3"), QStringLiteral("--margins"),
+         QStringLiteral("10,20,30,40"), QStringLiteral("--gaps"), QStringLiteral("5,6"),
+         QStringLiteral("--captions"), QStringLiteral("name,memo"), QStringLiteral("--font"),
+         QStringLiteral("IPAPGothic,12"), QStringLiteral("--date-form"), QStringLiteral("time"),
+         QStringLiteral("--landscape"), QStringLiteral("--no-lines")});
+    ASSERT_TRUE(parsed.error.isEmpty()) << qPrintable(parsed.error);
+    const SheetOptions& o = parsed.options;
+    EXPECT_EQ(o.inputs, QStringList{QStringLiteral("pics")});
+    EXPECT_EQ(o.columns, 3);
+    EXPECT_EQ(o.margins, (std::array{10, 20, 30, 40}));
+    EXPECT_EQ(o.gaps, (std::array{5, 6}));
+    EXPECT_EQ(o.captions, (std::array{true, false, true}));
+    EXPECT_EQ(o.font->pointSize(), 12);
+    EXPECT_EQ(o.dateForm, TimeOnly);
+    EXPECT_TRUE(o.landscape && o.noLines);
+
+    for (const QStringList& wrong :
+         {QStringList{QStringLiteral("pics")},               // no output
+          {QStringLiteral("-o"), QStringLiteral("out.pdf")}, // no input
+          {QStringLiteral("pics"), QStringLiteral("-o"), QStringLiteral("a.pdf"),
+           QStringLiteral("--printer"), QStringLiteral("p")},
+          {QStringLiteral("pics"), QStringLiteral("-o"), QStringLiteral("a.pdf"),
+           QStringLiteral("--rows"), QStringLiteral("100")},
+          {QStringLiteral("pics"), QStringLiteral("-o"), QStringLiteral("a.pdf"),
+           QStringLiteral("--margins"), QStringLiteral("1,2,3")},
+          {QStringLiteral("pics"), QStringLiteral("-o"), QStringLiteral("a.pdf"),
+           QStringLiteral("--captions"), QStringLiteral("title")},
+          {QStringLiteral("pics"), QStringLiteral("--colour")}})
+        EXPECT_FALSE(parseSheetOptions(wrong).error.isEmpty()) << qPrintable(wrong.join(u' '));
+}
+
+QImage flat(QRgb colour) {
+    QImage picture(640, 480, QImage::Format_RGB32);
+    picture.fill(colour);
+    return picture;
+}
+
+// Nine flat pictures p1..p9, a J6I shot with a date, turned by the camera, and a broken file.
+class GeneratedFolder : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (int i = 0; i < 9; ++i)
+            ASSERT_TRUE(writeFile(dir.filePath(QStringLiteral("p%1.jpg").arg(i + 1)),
+                                  makeJpeg(flat(colours[size_t(i)]))));
+        J6iOptions j6i;
+        j6i.shot = {96, 12, 5, 13, 45, 10};
+        j6i.orientation = 1;
+        ASSERT_TRUE(writeFile(dir.filePath(QStringLiteral("shot.j6i")), makeJ6i(j6i)));
+        ASSERT_TRUE(writeFile(dir.filePath(QStringLiteral("zz_broken.jpg")),
+                              QByteArray("\xff\xd8 not a picture")));
+        ASSERT_TRUE(writeFile(dir.filePath(QStringLiteral("tazu.txt")),
+                              "p1.jpg\r\n" + platform::toCp932(QStringLiteral("運動会")) +
+                                  "\r\nshot.j6i\r\nfamily\r\n"));
+        ASSERT_TRUE(settings.write("[TForm1]\r\nFilter=0\r\n"));
+    }
+
+    std::array<QRgb, 9> colours{qRgb(220, 30, 30),  qRgb(30, 200, 40),  qRgb(30, 40, 220),
+                                qRgb(230, 200, 20), qRgb(20, 200, 210), qRgb(200, 30, 200),
+                                qRgb(120, 60, 20),  qRgb(250, 140, 0),  qRgb(0, 90, 90)};
+    QTemporaryDir dir;
+    ScopedSettingsFile settings;
+};
+
+QString pageText(const QString& pdf, int page) {
+    QProcess text;
+    text.start(QStringLiteral("pdftotext"),
+               {QStringLiteral("-f"), QString::number(page), QStringLiteral("-l"),
+                QString::number(page), pdf, QStringLiteral("-")});
+    text.waitForFinished();
+    return QString::fromUtf8(text.readAllStandardOutput());
+}
+
+TEST_F(GeneratedFolder, TheSheetsHoldEveryPictureInItsCellWithItsCaptionsOnItsPage) {
+    const QString out = dir.filePath(QStringLiteral("sheets/index.pdf"));
+    ASSERT_TRUE(QDir().mkpath(dir.filePath(QStringLiteral("sheets"))));
+    QProcess sheet;
+    sheet.start(QStringLiteral(TAZU_SHEET),
+                {dir.path(), QStringLiteral("-o"), out, QStringLiteral("--captions"),
+                 QStringLiteral("name,date,memo"), QStringLiteral("--ini"), settings.path()});
+    ASSERT_TRUE(sheet.waitForFinished(120000));
+    const QString errors = QString::fromLocal8Bit(sheet.readAllStandardError());
+    EXPECT_EQ(sheet.exitCode(), SheetSkipped) << qPrintable(errors);
+    EXPECT_TRUE(errors.contains(QStringLiteral("skipped ") + dir.filePath("zz_broken.jpg")))
+        << qPrintable(errors);
+    EXPECT_TRUE(errors.contains(QStringLiteral("page 1 printed (8/11 pictures)")));
+    EXPECT_TRUE(errors.contains(QStringLiteral("page 2 printed (10/11 pictures)")));
+    EXPECT_EQ(QDir(dir.filePath(QStringLiteral("sheets"))).entryList(QDir::Files),
+              QStringList{QStringLiteral("index.pdf")})
+        << "no partial file left";
+
+    const QString first = pageText(out, 1);
+    const QString second = pageText(out, 2);
+    for (int i = 1; i <= 8; ++i)
+        EXPECT_TRUE(first.contains(QStringLiteral("p%1.jpg").arg(i))) << i;
+    EXPECT_TRUE(first.contains(QStringLiteral("運動会")));
+    EXPECT_FALSE(first.contains(QStringLiteral("p9.jpg")));
+    EXPECT_TRUE(second.contains(QStringLiteral("p9.jpg")));
+    EXPECT_TRUE(second.contains(QStringLiteral("96/12/05 13:45:10")));
+    EXPECT_TRUE(second.contains(QStringLiteral("family")));
+    EXPECT_TRUE(pageText(out, 3).trimmed().isEmpty()) << "two pages only";
+
+    // The pictures stand in the cells the layout computes for the page.
+    ASSERT_TRUE(
+        QProcess::execute(QStringLiteral("pdftoppm"),
+                          {QStringLiteral("-r"), QStringLiteral("50"), QStringLiteral("-png"), out,
+                           dir.filePath(QStringLiteral("page"))}) == 0);
+    platform::QtPrinter printer;
+    printer.qprinter().setOutputFormat(QPrinter::PdfFormat);
+    printer.qprinter().setPageSize(QPageSize(QPageSize::A4));
+    const QPoint origin =
+        printer.qprinter().pageLayout().paintRectPixels(printer.resolution()).topLeft();
+    TPrintSettings layoutSettings;
+    const QSize page = printer.pageSize();
+    const PrintLayout layout = ComputePrintLayout(layoutSettings, page.width(), page.height());
+    const QImage sheet1(dir.filePath(QStringLiteral("page-1.png")));
+    ASSERT_FALSE(sheet1.isNull());
+    for (int slot = 0; slot < 8; ++slot) {
+        const QPointF centre(layout.cellLeft(slot % 2) + layout.cellWidth / 2,
+                             layout.cellTop(slot / 2) + layout.cellHeight / 3);
+        const QPoint raster = ((centre + QPointF(origin)) * 50 / printer.resolution()).toPoint();
+        const QRgb seen = sheet1.pixel(raster);
+        EXPECT_NEAR(qRed(seen), qRed(colours[size_t(slot)]), 20) << slot;
+        EXPECT_NEAR(qGreen(seen), qGreen(colours[size_t(slot)]), 20) << slot;
+        EXPECT_NEAR(qBlue(seen), qBlue(colours[size_t(slot)]), 20) << slot;
+    }
+}
+
+TEST_F(GeneratedFolder, ASelectionListChoosesFilesAndCopiesAndAnUnwritableOutputFails) {
+    const QString list = dir.filePath(QStringLiteral("list.txt"));
+    ASSERT_TRUE(writeFile(list, "p2.jpg\t3\n# a comment\n" +
+                                    QFile::encodeName(dir.filePath("shot.j6i")) + "\n"));
+    SheetOptions options;
+    options.inputs = {dir.path()};
+    options.selectList = list;
+    QString error;
+    const SheetJob job = buildSheetJob(options, platform::Profile(settings.path()), error);
+    ASSERT_TRUE(error.isEmpty());
+    EXPECT_EQ(printCopyCount(job.request), 4);
+    EXPECT_EQ(job.request.entries.size(), 11u) << "the folder's files, two of them chosen";
+
+    options.selectList = dir.filePath(QStringLiteral("missing.txt"));
+    buildSheetJob(options, platform::Profile(settings.path()), error);
+    EXPECT_FALSE(error.isEmpty());
+
+    QProcess sheet;
+    sheet.start(QStringLiteral(TAZU_SHEET),
+                {dir.filePath(QStringLiteral("p1.jpg")), QStringLiteral("-o"),
+                 dir.filePath(QStringLiteral("no/such/folder/out.pdf")), QStringLiteral("--ini"),
+                 settings.path(), QStringLiteral("--quiet")});
+    ASSERT_TRUE(sheet.waitForFinished(60000));
+    EXPECT_EQ(sheet.exitCode(), SheetNotWritten);
+    EXPECT_TRUE(sheet.readAllStandardError().contains("印刷を開始できません"));
+}
+
+TEST_F(GeneratedFolder, TheWindowAndTheCommandLinePrintTheSamePages) {
+    ASSERT_TRUE(settings.write(
+        "[TForm1]\r\nFilter=0\r\nDirectory=" + QFile::encodeName(QDir::cleanPath(dir.path())) +
+        "\r\n[PRNSET]\r\nFilename=1\r\ndate=1\r\nmemo=1\r\n"));
+    RecordingAnswerer answers; // both tell about the broken file
+    platform::RecordingPrinter fromWindow;
+    {
+        const platform::ScopedPrinter use(fromWindow);
+        ASSERT_TRUE(StartUp());
+        Form1->K5Click(); // select all
+        answers.printers = {true};
+        QTimer::singleShot(0, Form4->Button1, &QPushButton::click);
+        Form1->Print1Click();
+        ShutDown();
+    }
+
+    SheetOptions options;
+    options.inputs = {dir.path()};
+    QString error;
+    const SheetJob job = buildSheetJob(options, platform::Profile(settings.path()), error);
+    ASSERT_TRUE(error.isEmpty());
+    platform::RecordingPrinter fromSheet;
+    TAll work;
+    PrintMonitor monitor;
+    RunPrintJob(job.request, fromSheet, work, monitor);
+
+    ASSERT_EQ(fromSheet.operations.size(), fromWindow.operations.size());
+    int texts = 0;
+    for (size_t i = 0; i < fromSheet.operations.size(); ++i) {
+        const auto& a = fromWindow.operations[i];
+        const auto& b = fromSheet.operations[i];
+        EXPECT_EQ(a.kind, b.kind) << i;
+        EXPECT_EQ(a.page, b.page) << i;
+        EXPECT_EQ(a.rect, b.rect) << i;
+        EXPECT_EQ(a.text, b.text) << i;
+        EXPECT_EQ(a.pictureSize, b.pictureSize) << i;
+        texts += b.kind == platform::PrintOperation::Kind::Text;
+    }
+    EXPECT_GT(texts, 20);
+}
+
+} // namespace
