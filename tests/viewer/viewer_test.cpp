@@ -227,8 +227,10 @@ TEST_F(ViewerTest, ASavedBmpHasItsFileHeaderAndTheInputTimeCorrections) {
     EXPECT_EQ(file.left(2), QByteArray("BM"));
     platform::BitmapFileHeader header{};
     std::memcpy(&header, file.constData(), sizeof header);
-    EXPECT_EQ(header.bfOffBits, 54u);
-    EXPECT_EQ(header.bfSize, uint32_t(54 + 184 * 40));
+    const uint32_t offBits = header.bfOffBits; // copied out of the packed header
+    const uint32_t size = header.bfSize;
+    EXPECT_EQ(offBits, 54u);
+    EXPECT_EQ(size, uint32_t(54 + 184 * 40));
     EXPECT_EQ(file.size(), 54 + 184 * 40);
     const QImage saved = QImage::fromData(file, "BMP");
     ASSERT_EQ(saved.size(), QSize(61, 40));
