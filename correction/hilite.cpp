@@ -60,16 +60,6 @@ QFrame* bevel(QWidget* parent, const char* name, const QRect& geometry) {
     return frame;
 }
 
-QLabel* label(QWidget* parent, const char* name, const QString& text, int left, int top,
-              int pixels = 15) {
-    auto* l = new QLabel(text, parent);
-    l->setObjectName(QString::fromLatin1(name));
-    l->setFont(dialogs::dialogFont(pixels));
-    l->move(left, top);
-    l->adjustSize();
-    return l;
-}
-
 QSpinBox* spinBox(QWidget* parent, const char* name, int left, int top, int minimum, int maximum,
                   int value, const QString& hint = {}) {
     auto* box = new QSpinBox(parent);
@@ -80,17 +70,6 @@ QSpinBox* spinBox(QWidget* parent, const char* name, int left, int top, int mini
     box->setValue(value);
     box->setToolTip(hint);
     return box;
-}
-
-QPushButton* button(QWidget* parent, const char* name, const QString& caption, const QRect& place,
-                    const QString& hint) {
-    auto* b = new QPushButton(caption, parent);
-    b->setObjectName(QString::fromLatin1(name));
-    b->setFont(dialogs::dialogFont(15));
-    b->setGeometry(place);
-    b->setToolTip(hint);
-    b->setAutoDefault(false);
-    return b;
 }
 
 } // namespace
@@ -140,12 +119,7 @@ void drawHistogram(platform::ImageControl& image, const DisplayHistogram& counts
 TForm3::TForm3(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("Form3"));
     setWindowTitle(QStringLiteral("トーンバランスの調整"));
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
-    setFixedSize(416, 403);
-    QPalette silver = palette();
-    silver.setColor(QPalette::Window, QColor(192, 192, 192));
-    setPalette(silver);
-    setAutoFillBackground(true);
+    dialogs::makeSilverDialog(this, 416, 403);
     buildControls();
     FormCreate();
     AutoLevelsFrom = levelsOfTheDialog;
@@ -161,27 +135,29 @@ void TForm3::buildControls() {
     bevel(this, "Bevel2", {8, 8, 121, 153});
     bevel(this, "Bevel3", {136, 8, 121, 153});
     bevel(this, "Bevel1", {280, 96, 121, 65});
-    label(this, "Label1", QStringLiteral("ハイライト(階調）"), 16, 8);
+    dialogs::addLabel(this, QStringLiteral("Label1"), QStringLiteral("ハイライト(階調）"), 16, 8);
     SpinEdit1 =
         spinBox(this, "SpinEdit1", 16, 24, 0, 255, 100, QStringLiteral("高輝度の位置を設定"));
-    label(this, "Label2", QStringLiteral("ミドル(%)"), 16, 56);
+    dialogs::addLabel(this, QStringLiteral("Label2"), QStringLiteral("ミドル(%)"), 16, 56);
     SpinEdit2 =
         spinBox(this, "SpinEdit2", 16, 72, 10, 90, 50, QStringLiteral("中輝度の位置を設定"));
-    label(this, "Label3", QStringLiteral("シャドウ（階調）"), 16, 104);
+    dialogs::addLabel(this, QStringLiteral("Label3"), QStringLiteral("シャドウ（階調）"), 16, 104);
     SpinEdit3 =
         spinBox(this, "SpinEdit3", 16, 120, 0, 255, 0, QStringLiteral("低輝度の位置を設定"));
     CheckBox2 = new QCheckBox(QStringLiteral("自動補正"), this);
     CheckBox2->setObjectName(QStringLiteral("CheckBox2"));
     CheckBox2->setFont(dialogs::dialogFont(15));
     CheckBox2->setGeometry(152, 24, 89, 17);
-    label(this, "Label5", QStringLiteral("ハイライト損失率(‰)"), 144, 56, 12);
+    dialogs::addLabel(this, QStringLiteral("Label5"), QStringLiteral("ハイライト損失率(‰)"), 144,
+                      56, 12);
     SpinEdit4 = spinBox(this, "SpinEdit4", 144, 72, 0, 100, 0);
-    label(this, "Label6", QStringLiteral("シャドウ損失率(‰)"), 144, 104, 12);
+    dialogs::addLabel(this, QStringLiteral("Label6"), QStringLiteral("シャドウ損失率(‰)"), 144, 104,
+                      12);
     SpinEdit5 = spinBox(this, "SpinEdit5", 144, 120, 0, 100, 0);
-    Button3 = button(this, "Button3", QStringLiteral("プレビュー"), {264, 16, 65, 41},
-                     QStringLiteral("設定した変更を表示"));
-    Button4 = button(this, "Button4", QStringLiteral("リセット"), {344, 16, 57, 41},
-                     QStringLiteral("設定をクリア"));
+    Button3 = dialogs::addButton(this, QStringLiteral("Button3"), QStringLiteral("プレビュー"),
+                                 {264, 16, 65, 41}, QStringLiteral("設定した変更を表示"));
+    Button4 = dialogs::addButton(this, QStringLiteral("Button4"), QStringLiteral("リセット"),
+                                 {344, 16, 57, 41}, QStringLiteral("設定をクリア"));
     RadioButton1 = new QRadioButton(QStringLiteral("入力時補正"), this);
     RadioButton1->setObjectName(QStringLiteral("RadioButton1"));
     RadioButton1->setGeometry(288, 104, 97, 17);
@@ -191,7 +167,7 @@ void TForm3::buildControls() {
     RadioButton2->setChecked(true);
     for (QRadioButton* radio : {RadioButton1, RadioButton2})
         radio->setFont(dialogs::dialogFont(15));
-    label(this, "Label4", QStringLiteral("ヒストグラム"), 160, 188, 19);
+    dialogs::addLabel(this, QStringLiteral("Label4"), QStringLiteral("ヒストグラム"), 160, 188, 19);
     Image1 = new platform::ImageControl(this);
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setGeometry(80, 208, HistogramWidth, HistogramHeight);
@@ -205,10 +181,11 @@ void TForm3::buildControls() {
     });
     PaintBox2->setObjectName(QStringLiteral("PaintBox2"));
     PaintBox2->setGeometry(72, 312, MarkerStripWidth, 25);
-    Button1 = button(this, "Button1", QStringLiteral("OK"), {96, 344, 73, 41},
-                     QStringLiteral("変更を確定してビューアに戻る"));
-    Button2 = button(this, "Button2", QStringLiteral("キャンセル"), {256, 344, 73, 41},
-                     QStringLiteral("変更をキャンセルしてビューアに戻る"));
+    Button1 = dialogs::addButton(this, QStringLiteral("Button1"), QStringLiteral("OK"),
+                                 {96, 344, 73, 41}, QStringLiteral("変更を確定してビューアに戻る"));
+    Button2 = dialogs::addButton(this, QStringLiteral("Button2"), QStringLiteral("キャンセル"),
+                                 {256, 344, 73, 41},
+                                 QStringLiteral("変更をキャンセルしてビューアに戻る"));
 
     const auto onValue = [this](QSpinBox* box, void (TForm3::*handler)()) {
         connect(box, &QSpinBox::valueChanged, this,

@@ -63,26 +63,6 @@ private:
     std::function<void()> pressed_;
 };
 
-QLabel* label(QWidget* parent, const char* name, const QString& text, int left, int top,
-              int pixels = 15) {
-    auto* l = new QLabel(text, parent);
-    l->setObjectName(QString::fromLatin1(name));
-    l->setFont(dialogs::dialogFont(pixels));
-    l->move(left, top);
-    l->adjustSize();
-    return l;
-}
-
-QPushButton* button(QWidget* parent, const char* name, const QString& caption, const QRect& place,
-                    const QString& hint) {
-    auto* b = new QPushButton(caption, parent);
-    b->setObjectName(QString::fromLatin1(name));
-    b->setFont(dialogs::dialogFont(15));
-    b->setGeometry(place);
-    b->setToolTip(hint);
-    return b;
-}
-
 int32_t& channelOf(TCorrectionSettings& c, int channel) {
     return channel == 0 ? c.Blue : channel == 1 ? c.Green : c.Red;
 }
@@ -106,12 +86,7 @@ bool applyWheelStep(WheelColour colour, TCorrectionSettings& settings) {
 Tiroform::Tiroform(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("iroform"));
     setWindowTitle(QStringLiteral("カラーバランスの調整"));
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
-    setFixedSize(440, 314);
-    QPalette silver = palette();
-    silver.setColor(QPalette::Window, QColor(192, 192, 192));
-    setPalette(silver);
-    setAutoFillBackground(true);
+    dialogs::makeSilverDialog(this, 440, 314);
     buildControls();
     FormCreate();
 }
@@ -130,13 +105,14 @@ void Tiroform::buildControls() {
         shape->setToolTip(QString::fromUtf8(c.hint));
         circles[i] = shape;
     }
-    label(this, "Label7", QStringLiteral("赤"), 88, 8);
-    label(this, "Label2", QStringLiteral("黄"), 160, 40);
-    label(this, "Label3", QStringLiteral("緑"), 168, 152);
-    label(this, "Label4", QStringLiteral("シアン"), 80, 184);
-    label(this, "Label5", QStringLiteral("青"), 8, 152);
-    label(this, "Label6", QStringLiteral("ﾏｾﾞﾝﾀﾞ"), 8, 36);
-    label(this, "Label1", QStringLiteral("色ボタン上でマウスをクリック"), 32, 208, 12);
+    dialogs::addLabel(this, QStringLiteral("Label7"), QStringLiteral("赤"), 88, 8);
+    dialogs::addLabel(this, QStringLiteral("Label2"), QStringLiteral("黄"), 160, 40);
+    dialogs::addLabel(this, QStringLiteral("Label3"), QStringLiteral("緑"), 168, 152);
+    dialogs::addLabel(this, QStringLiteral("Label4"), QStringLiteral("シアン"), 80, 184);
+    dialogs::addLabel(this, QStringLiteral("Label5"), QStringLiteral("青"), 8, 152);
+    dialogs::addLabel(this, QStringLiteral("Label6"), QStringLiteral("ﾏｾﾞﾝﾀﾞ"), 8, 36);
+    dialogs::addLabel(this, QStringLiteral("Label1"),
+                      QStringLiteral("色ボタン上でマウスをクリック"), 32, 208, 12);
 
     struct Bar {
         const char* name;
@@ -167,8 +143,10 @@ void Tiroform::buildControls() {
         slider->setGeometry(264, b.top, 137, 33);
         slider->setToolTip(QString::fromUtf8(b.hint));
         TrackBar[i] = slider;
-        label(this, b.leftName, QString::fromUtf8(b.left), b.leftX, b.leftY);
-        label(this, b.rightName, QString::fromUtf8(b.right), 400, b.rightY);
+        dialogs::addLabel(this, QString::fromLatin1(b.leftName), QString::fromUtf8(b.left), b.leftX,
+                          b.leftY);
+        dialogs::addLabel(this, QString::fromLatin1(b.rightName), QString::fromUtf8(b.right), 400,
+                          b.rightY);
         auto* value = new QLabel(QStringLiteral("0"), this);
         value->setObjectName(QString::fromLatin1(b.valueName));
         value->setFont(dialogs::dialogFont(19));
@@ -179,10 +157,10 @@ void Tiroform::buildControls() {
                 platform::guardedSlot([this, i] { TrackBarChange(int(i)); }));
     }
 
-    Button3 = button(this, "Button3", QStringLiteral("プレビュー"), {248, 176, 73, 41},
-                     QStringLiteral("設定した変更を表示"));
-    Button4 = button(this, "Button4", QStringLiteral("リセット"), {352, 176, 65, 41},
-                     QStringLiteral("設定をクリア"));
+    Button3 = dialogs::addButton(this, QStringLiteral("Button3"), QStringLiteral("プレビュー"),
+                                 {248, 176, 73, 41}, QStringLiteral("設定した変更を表示"));
+    Button4 = dialogs::addButton(this, QStringLiteral("Button4"), QStringLiteral("リセット"),
+                                 {352, 176, 65, 41}, QStringLiteral("設定をクリア"));
     QFrame* bevel = dialogs::addBevel(this, {280, 240, 129, 65});
     bevel->setObjectName(QStringLiteral("Bevel1"));
     RadioButton1 = new QRadioButton(QStringLiteral("入力時に補正"), this);
@@ -192,11 +170,12 @@ void Tiroform::buildControls() {
     RadioButton2->setObjectName(QStringLiteral("RadioButton2"));
     RadioButton2->setGeometry(288, 280, 113, 17);
     RadioButton2->setChecked(true);
-    Button1 = button(this, "Button1", QStringLiteral("ＯＫ"), {40, 256, 73, 41},
-                     QStringLiteral("変更を確定してビューアに戻る"));
+    Button1 = dialogs::addButton(this, QStringLiteral("Button1"), QStringLiteral("ＯＫ"),
+                                 {40, 256, 73, 41}, QStringLiteral("変更を確定してビューアに戻る"));
     Button1->setDefault(true);
-    Button2 = button(this, "Button2", QStringLiteral("キャンセル"), {152, 256, 73, 41},
-                     QStringLiteral("変更をキャンセルしてビューアに戻る"));
+    Button2 = dialogs::addButton(this, QStringLiteral("Button2"), QStringLiteral("キャンセル"),
+                                 {152, 256, 73, 41},
+                                 QStringLiteral("変更をキャンセルしてビューアに戻る"));
 
     connect(RadioButton1, &QRadioButton::toggled, this,
             platform::guardedSlot([this] { RadioButtonClick(); }));

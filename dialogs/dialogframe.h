@@ -8,6 +8,9 @@
 
 class QDialog;
 class QFrame;
+class QLabel;
+class QPushButton;
+class QString;
 class QWidget;
 
 namespace dialogs {
@@ -24,5 +27,17 @@ QFrame* addBevel(QWidget* dialog, const QRect& geometry);
 
 // "ＭＳ Ｐゴシック" at this height in pixels.
 QFont dialogFont(int pixels);
+
+// A silver dialog of this fixed client size with a title but no title-bar buttons.
+void makeSilverDialog(QDialog* dialog, int width, int height);
+
+// A label of text at (left, top) in the dialog font of pixels, as large as its text.
+QLabel* addLabel(QWidget* parent, const QString& name, const QString& text, int left, int top,
+                 int pixels = 15);
+
+// A push button at place with its hint, in the dialog font; Enter does not press it unless it
+// is made the default.
+QPushButton* addButton(QWidget* parent, const QString& name, const QString& caption,
+                       const QRect& place, const QString& hint);
 
 } // namespace dialogs
