@@ -12,6 +12,7 @@
 #include "platform/library.h"
 #include "platform/printer.h"
 #include "platform/profile.h"
+#include "platform/spinedit.h"
 #include "platform/volumes.h"
 #include "platform/waitcursor.h"
 #include "printing/printjob.h"
@@ -228,7 +229,7 @@ void TForm1::buildCell(QWidget* client, int index) {
     name->setFont(nameFont);
 
     place(new QLabel(QStringLiteral("メモ"), client), QStringLiteral("Label%1").arg(index + 28),
-          left + 4, top + 89);
+          left + 4, top + 87);
     auto* memo = place(new QLineEdit(client), QStringLiteral("Edit%1").arg(index + 2), left + 32,
                        top + 85, 98, 20);
     memo->setToolTip(QStringLiteral("メモの入力"));
@@ -237,8 +238,8 @@ void TForm1::buildCell(QWidget* client, int index) {
     auto* selection = place(new QPushButton(QStringLiteral("未選択"), client),
                             QStringLiteral("BitBtn%1").arg(index + 1), left + 8, top + 105, 80, 20);
     selection->setFocusPolicy(Qt::TabFocus);
-    auto* copies = place(new QSpinBox(client), QStringLiteral("SpinEdit%1").arg(index + 1),
-                         left + 88, top + 103, 42, 24);
+    auto* copies = place(new platform::SpinEdit(client, 2),
+                         QStringLiteral("SpinEdit%1").arg(index + 1), left + 88, top + 103, 42, 24);
     copies->setRange(1, 99);
     copies->setValue(1);
     copies->setToolTip(QStringLiteral("印刷枚数を入力"));
@@ -636,6 +637,7 @@ void TForm1::showCell(int index) {
     const QString memo = file < Memos.size() ? Memos[file] : QString();
     cell.memoRules->setBaseline(memo);
     cell.memo->setText(memo);
+    cell.memo->setCursorPosition(0); // a memo longer than the field shows its start
     MemoTracking = true;
     ShowTotalSheets();
 }

@@ -10,6 +10,7 @@
 #include "platform/imagecontrol.h"
 #include "platform/memory.h"
 #include "platform/profile.h"
+#include "platform/spinedit.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -62,7 +63,7 @@ QFrame* bevel(QWidget* parent, const char* name, const QRect& geometry) {
 
 QSpinBox* spinBox(QWidget* parent, const char* name, int left, int top, int minimum, int maximum,
                   int value, const QString& hint = {}) {
-    auto* box = new QSpinBox(parent);
+    auto* box = new platform::SpinEdit(parent);
     box->setObjectName(QString::fromLatin1(name));
     box->setFont(dialogs::dialogFont(16));
     box->setGeometry(left, top, 100, 26);

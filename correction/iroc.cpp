@@ -26,6 +26,7 @@ const QString Section = QStringLiteral("Color");
 
 struct Circle {
     const char* name;
+    void (Tiroform::*mouseDown)();
     QRgb colour;
     int left, top;
     const char* hint;
@@ -33,12 +34,12 @@ struct Circle {
 };
 // In WheelColour order. Each step keeps the sum of the three offsets.
 const std::array<Circle, 6> Circles{{
-    {"cirr", qRgb(255, 0, 0), 72, 24, "赤を強調", -1, -1, +2},
-    {"ciry", qRgb(255, 255, 0), 120, 48, "黄色を強調", -2, +1, +1},
-    {"cirg", qRgb(0, 128, 0), 120, 104, "緑を強調", -1, +2, -1},
-    {"circ", qRgb(0, 255, 255), 72, 128, "シアンを強調", +1, +1, -2},
-    {"cirb", qRgb(0, 0, 255), 24, 104, "青を強調", +2, -1, -1},
-    {"cirm", qRgb(128, 0, 128), 24, 48, "マゼンダを強調", +1, -2, +1},
+    {"cirr", &Tiroform::cirrMouseDown, qRgb(255, 0, 0), 72, 24, "赤を強調", -1, -1, +2},
+    {"ciry", &Tiroform::ciryMouseDown, qRgb(255, 255, 0), 120, 48, "黄色を強調", -2, +1, +1},
+    {"cirg", &Tiroform::cirgMouseDown, qRgb(0, 128, 0), 120, 104, "緑を強調", -1, +2, -1},
+    {"circ", &Tiroform::circMouseDown, qRgb(0, 255, 255), 72, 128, "シアンを強調", +1, +1, -2},
+    {"cirb", &Tiroform::cirbMouseDown, qRgb(0, 0, 255), 24, 104, "青を強調", +2, -1, -1},
+    {"cirm", &Tiroform::cirmMouseDown, qRgb(128, 0, 128), 24, 48, "マゼンダを強調", +1, -2, +1},
 }};
 
 // A filled circle in its box that reports a press of any mouse button.
@@ -99,7 +100,7 @@ void Tiroform::buildControls() {
     for (size_t i = 0; i < Circles.size(); ++i) {
         const Circle& c = Circles[i];
         auto* shape =
-            new CircleShape(this, QColor(c.colour), [this, i] { CircleMouseDown(WheelColour(i)); });
+            new CircleShape(this, QColor(c.colour), [this, &c] { (this->*c.mouseDown)(); });
         shape->setObjectName(QString::fromLatin1(c.name));
         shape->setGeometry(c.left, c.top, 49, 57);
         shape->setToolTip(QString::fromUtf8(c.hint));
@@ -170,6 +171,8 @@ void Tiroform::buildControls() {
     RadioButton2->setObjectName(QStringLiteral("RadioButton2"));
     RadioButton2->setGeometry(288, 280, 113, 17);
     RadioButton2->setChecked(true);
+    for (QRadioButton* radio : {RadioButton1, RadioButton2})
+        radio->setFont(dialogs::dialogFont(15));
     Button1 = dialogs::addButton(this, QStringLiteral("Button1"), QStringLiteral("ＯＫ"),
                                  {40, 256, 73, 41}, QStringLiteral("変更を確定してビューアに戻る"));
     Button1->setDefault(true);
@@ -235,6 +238,25 @@ void Tiroform::TrackBarChange(int channel) {
     const int value = TrackBar[size_t(channel)]->value();
     channelOf(CorrectionSettings, channel) = value;
     valueLabels[size_t(channel)]->setText(QString::asprintf("%d", value));
+}
+
+void Tiroform::cirrMouseDown() {
+    CircleMouseDown(WheelColour::Red);
+}
+void Tiroform::ciryMouseDown() {
+    CircleMouseDown(WheelColour::Yellow);
+}
+void Tiroform::cirgMouseDown() {
+    CircleMouseDown(WheelColour::Green);
+}
+void Tiroform::circMouseDown() {
+    CircleMouseDown(WheelColour::Cyan);
+}
+void Tiroform::cirbMouseDown() {
+    CircleMouseDown(WheelColour::Blue);
+}
+void Tiroform::cirmMouseDown() {
+    CircleMouseDown(WheelColour::Magenta);
 }
 
 void Tiroform::CircleMouseDown(WheelColour colour) {

@@ -28,7 +28,13 @@ public:
     ~Tiroform() override;                         // runs FormDestroy
 
     void TrackBarChange(int channel); // TrackBar1Change (blue) .. TrackBar3Change (red)
-    void CircleMouseDown(WheelColour colour);
+    // A click with any mouse button on a circle of the wheel.
+    void cirrMouseDown();
+    void ciryMouseDown();
+    void cirgMouseDown();
+    void circMouseDown();
+    void cirbMouseDown();
+    void cirmMouseDown();
     void RadioButtonClick();
     void Button1Click(); // OK
     void Button2Click(); // Cancel
@@ -60,6 +66,8 @@ private:
     void FormCreate();
     void FormDestroy();
     void FormShow();
+    // What every circle does: its step, then the display.
+    void CircleMouseDown(WheelColour colour);
 
     int savedBlue_ = 0;
     int savedGreen_ = 0;

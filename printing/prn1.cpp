@@ -7,13 +7,13 @@
 #include "platform/interaction.h"
 #include "platform/printer.h"
 #include "platform/profile.h"
+#include "platform/spinedit.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
@@ -37,14 +37,6 @@ const QColor Silver(192, 192, 192);
 const QColor PaperGrey(136, 136, 136);
 const QColor CellBlue(0, 0, 255);
 const QColor FrameBlue(102, 102, 255);
-
-// A spin box that takes at most a few typed characters.
-class SpinEditBox : public QSpinBox {
-public:
-    SpinEditBox(QWidget* parent, int maxCharacters) : QSpinBox(parent) {
-        lineEdit()->setMaxLength(maxCharacters);
-    }
-};
 
 // A rectangle as the preview draws it: the outline on its edge pixels, the fill inside.
 void rectangle(QImage& image, const Corners& c, const QColor& fill, const QColor& outline) {
@@ -119,7 +111,7 @@ void TForm4::buildControls() {
     const std::array<int, 6> distanceNames{18, 23, 19, 20, 21, 22};
     for (const SpinRow& r : rows) {
         label(QString::fromUtf8(r.caption), r.left, r.top + 4);
-        auto* box = new SpinEditBox(this, r.characters);
+        auto* box = new platform::SpinEdit(this, r.characters);
         box->setObjectName(QStringLiteral("SpinEdit%1").arg(r.index + 1));
         box->setRange(r.index == 0 || r.index == 6 ? 1 : 0, r.maximum);
         box->setToolTip(QString::fromUtf8(r.hint));

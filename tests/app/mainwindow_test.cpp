@@ -13,6 +13,7 @@
 #include "tests/support/answerer.h"
 #include "tests/support/jpegmaker.h"
 #include "tests/support/settingsfile.h"
+#include "tests/support/typing.h"
 #include "viewer/Gfull.h"
 
 #include <gtest/gtest.h>
@@ -343,6 +344,25 @@ TEST_F(MainWindowTest, SelectionAndCopiesStayAcrossPagesAndMakeTheSheetCount) {
     EXPECT_EQ(Form1->Label26->text(), QStringLiteral(" 12枚"));
     EXPECT_TRUE(AnySelected());
     EXPECT_FALSE(Selected[12]);
+}
+
+TEST_F(MainWindowTest, ACellShowsTheStartOfALongMemoAndTakesZeroCopiesAsOne) {
+    makeFile(QStringLiteral("a.jpg"));
+    makeFile(QStringLiteral("tazu.txt"), "a.jpg\r\n" + QByteArray(40, 'w') + "\r\n");
+    start(folder_);
+    EXPECT_EQ(memoField(0)->text(), QString(40, 'w'));
+    EXPECT_EQ(memoField(0)->cursorPosition(), 0);
+
+    const QWidget* shape = control<QWidget>(QStringLiteral("Shape1"));
+    const QWidget* caption = control<QWidget>(QStringLiteral("Label28"));
+    EXPECT_EQ(caption->pos() - shape->pos(), QPoint(4, 87));
+
+    copiesBox(0)->setValue(5);
+    testsupport::typeInto(copiesBox(0), QStringLiteral("0"));
+    testsupport::leave(copiesBox(0));
+    EXPECT_EQ(Copies[0], 1);
+    testsupport::typeInto(copiesBox(0), QStringLiteral("7"));
+    EXPECT_EQ(Copies[0], 7);
 }
 
 TEST_F(MainWindowTest, MemosAreSavedOnLeavingAFolderOnlyWithAutoSave) {

@@ -10,6 +10,7 @@
 #include "platform/imagecontrol.h"
 #include "platform/profile.h"
 #include "tests/support/settingsfile.h"
+#include "tests/support/typing.h"
 
 #include <gtest/gtest.h>
 
@@ -19,6 +20,7 @@
 #include <QRadioButton>
 #include <QSlider>
 #include <QSpinBox>
+#include <QTest>
 
 #include <memory>
 
@@ -74,6 +76,22 @@ TEST_F(CorrectionDialogTest, LevelsTypedInTheWrongOrderAreCorrectedAtOnce) {
     EXPECT_EQ(d.SpinEdit3->value(), 199);
     d.SpinEdit2->setValue(30);
     EXPECT_EQ(CorrectionSettings.Midtone, 300);
+}
+
+TEST_F(CorrectionDialogTest, LevelsTypedBeyondTheirBoxesAreBroughtIntoRangeOnLeaving) {
+    CorrectionSettings.Hitone = 2000;
+    TForm3& d = toneDialog();
+    testsupport::typeInto(d.SpinEdit1, QStringLiteral("300"));
+    testsupport::leave(d.SpinEdit1);
+    EXPECT_EQ(d.SpinEdit1->value(), 255);
+    EXPECT_EQ(CorrectionSettings.Hitone, 2550);
+
+    CorrectionSettings.Hitone = 2000;
+    d.show(); // shows 200 again
+    testsupport::typeInto(d.SpinEdit3, QStringLiteral("300"));
+    testsupport::leave(d.SpinEdit3);
+    EXPECT_EQ(d.SpinEdit3->value(), 199); // 255, then the ordering rule
+    EXPECT_EQ(CorrectionSettings.Lowtone, 1990);
 }
 
 TEST_F(CorrectionDialogTest, ToneCancelRestoresTheLevelsOfTheShowingButNotTheAutomaticSwitch) {
@@ -227,7 +245,7 @@ TEST_F(CorrectionDialogTest, TrackBarsLabelsResetAndCancelOfTheColourDialog) {
     EXPECT_EQ(d.valueLabels[2]->text(), QStringLiteral("-50"));
     EXPECT_EQ(CorrectionSettings.Blue, 10);
 
-    d.CircleMouseDown(WheelColour::Yellow);
+    d.ciryMouseDown();
     EXPECT_EQ(d.TrackBar[0]->value(), 8);
     d.Button4->click();
     EXPECT_EQ(d.valueLabels[0]->text(), QStringLiteral("0"));
@@ -242,6 +260,30 @@ TEST_F(CorrectionDialogTest, TrackBarsLabelsResetAndCancelOfTheColourDialog) {
     d.Button1->click();
     EXPECT_EQ(CorrectionSettings.Blue, 0);
     EXPECT_EQ(shownPixel(), qRgb(100, 100, 100));
+}
+
+TEST_F(CorrectionDialogTest, EachCircleTakesAnyMouseButtonAndPushesTowardItsOwnColour) {
+    Tiroform& d = colourDialog();
+    // Blue, green, red after one click from 0, 0, 0.
+    const std::pair<const char*, std::array<int, 3>> steps[] = {
+        {"cirr", {-1, -1, 2}}, {"ciry", {-2, 1, 1}},  {"cirg", {-1, 2, -1}},
+        {"circ", {1, 1, -2}},  {"cirb", {2, -1, -1}}, {"cirm", {1, -2, 1}},
+    };
+    for (const auto& [name, expected] : steps) {
+        CorrectionSettings.Blue = CorrectionSettings.Green = CorrectionSettings.Red = 0;
+        auto* circle = d.findChild<QWidget*>(QString::fromLatin1(name));
+        ASSERT_NE(circle, nullptr) << name;
+        QTest::mouseClick(circle, Qt::RightButton);
+        EXPECT_EQ(
+            (std::array{CorrectionSettings.Blue, CorrectionSettings.Green, CorrectionSettings.Red}),
+            expected)
+            << name;
+        EXPECT_EQ(d.TrackBar[2]->value(), expected[2]) << name;
+    }
+    for (QRadioButton* radio : {d.RadioButton1, d.RadioButton2}) {
+        EXPECT_EQ(radio->font().family(), d.valueLabels[0]->font().family());
+        EXPECT_EQ(radio->font().pixelSize(), 15);
+    }
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "printing/prn1.h"
 #include "tests/support/answerer.h"
 #include "tests/support/settingsfile.h"
+#include "tests/support/typing.h"
 
 #include <gtest/gtest.h>
 
@@ -115,6 +116,16 @@ TEST_F(PrintSettingsDialogTest, LandscapeTurnsThePreview) {
     EXPECT_NEAR(double(frame.right - frame.left + 2) / (frame.bottom - frame.top + 2), 0.75, 0.03);
     EXPECT_EQ(shown.pixel((frame.left + frame.right) / 2, (frame.top + frame.bottom) / 2),
               qRgb(102, 102, 255));
+}
+
+TEST_F(PrintSettingsDialogTest, ZeroColumnsOrRowsTypedBecomeOne) {
+    TForm4& f = open();
+    for (QSpinBox* box : {f.SpinEdit[0], f.SpinEdit[6]}) {
+        box->setValue(3);
+        testsupport::typeInto(box, QStringLiteral("0"));
+        testsupport::leave(box);
+        EXPECT_EQ(box->value(), 1) << box->objectName().toStdString();
+    }
 }
 
 TEST_F(PrintSettingsDialogTest, SettingsAreReadAndWrittenAndCancelKeepsTheEdits) {
