@@ -1,6 +1,6 @@
 // tazu-sheet: its options and usage errors, a run on a generated folder checked in the PDF it
 // writes (pages, caption texts on their pages, pictures in their cells), and the same pages as
-// the window prints for the same selection.
+// the window prints for the same selection. The sample maker's command line.
 #include "app/Tazu.h"
 #include "app/mainstate.h"
 #include "app/startup.h"
@@ -184,6 +184,24 @@ TEST_F(GeneratedFolder, ASelectionListChoosesFilesAndCopiesAndAnUnwritableOutput
     ASSERT_TRUE(sheet.waitForFinished(60000));
     EXPECT_EQ(sheet.exitCode(), SheetNotWritten);
     EXPECT_TRUE(sheet.readAllStandardError().contains("印刷を開始できません"));
+}
+
+TEST(SampleMaker, OptionsGiveTheUsageInsteadOfAFolder) {
+    QTemporaryDir dir;
+    QProcess samples;
+    samples.setWorkingDirectory(dir.path());
+    for (const auto& [option, status] : {std::pair{QStringLiteral("--help"), 0},
+                                         {QStringLiteral("-h"), 0},
+                                         {QStringLiteral("--colour"), 2}}) {
+        samples.start(QStringLiteral(TAZU_SAMPLES), {option});
+        ASSERT_TRUE(samples.waitForFinished(60000));
+        EXPECT_EQ(samples.exitCode(), status) << qPrintable(option);
+        const QByteArray usage =
+            status == 0 ? samples.readAllStandardOutput() : samples.readAllStandardError();
+        EXPECT_TRUE(usage.contains("Usage: tazu-samples FOLDER")) << qPrintable(option);
+    }
+    EXPECT_TRUE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).isEmpty())
+        << "no folder made";
 }
 
 TEST_F(GeneratedFolder, TheWindowAndTheCommandLinePrintTheSamePages) {
