@@ -13,6 +13,7 @@
 #include "platform/printer.h"
 #include "platform/profile.h"
 #include "printing/printsettings.h"
+#include "sheet/interrupt.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -494,6 +495,9 @@ int runSheet(const SheetOptions& options) {
 
     TAll workImage;
     ErrorStreamMonitor monitor(options.quiet);
+    std::optional<RemoveOnInterrupt> interrupted;
+    if (options.printer.isEmpty())
+        interrupted.emplace(platform::partialPdfFile(qt.outputFileName()));
     try {
         const PrintSummary summary = RunPrintJob(job.request, printer, workImage, monitor);
         monitor.finished();

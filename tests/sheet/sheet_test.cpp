@@ -1,8 +1,8 @@
 // tazu-sheet: its options and usage errors, a run on a generated folder checked in the PDF it
 // writes (pages, caption texts on their pages, pictures in their cells), the same pages as the
 // window prints for the same selection, and what a run says and leaves when pictures cannot be
-// read, or the layout or the selection list is wrong. The sample maker's
-// command line.
+// read, the layout or the selection list is wrong, or it is interrupted. The sample maker's
+// command line too.
 #include "app/Tazu.h"
 #include "app/mainstate.h"
 #include "app/pages.h"
@@ -23,12 +23,15 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QPageLayout>
 #include <QPrinter>
 #include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
+
+#include <csignal>
 
 using namespace testsupport;
 
@@ -274,6 +277,26 @@ TEST_F(GeneratedFolder, ALayoutWithoutRoomForThePicturesIsRefusedWithItsValuesNa
     run = runSheetProgram(common + QStringList{QStringLiteral("--rows"), QStringLiteral("1")});
     EXPECT_EQ(run.status, SheetSkipped) << "only the broken file left out";
     EXPECT_TRUE(QFileInfo::exists(out));
+}
+
+TEST_F(GeneratedFolder, AnInterruptedRunLeavesNoPartialFileAndEndsByItsSignal) {
+    const QString out = dir.filePath(QStringLiteral("out.pdf"));
+    QProcess sheet;
+    sheet.start(QStringLiteral(TAZU_SHEET),
+                {dir.path(), QStringLiteral("-o"), out, QStringLiteral("--copies"),
+                 QStringLiteral("99"), QStringLiteral("--ini"), settings.path()});
+    ASSERT_TRUE(sheet.waitForStarted());
+    const QString partial = platform::partialPdfFile(out, sheet.processId());
+    QElapsedTimer waited;
+    waited.start();
+    while (!QFileInfo::exists(partial) && !sheet.waitForFinished(5) && waited.elapsed() < 60000) {
+    }
+    ASSERT_TRUE(QFileInfo::exists(partial)) << "the run is under way";
+    ASSERT_EQ(::kill(pid_t(sheet.processId()), SIGTERM), 0);
+    ASSERT_TRUE(sheet.waitForFinished(60000));
+    EXPECT_EQ(sheet.exitStatus(), QProcess::CrashExit);
+    EXPECT_EQ(sheet.exitCode(), SIGTERM) << "the shell sees 143";
+    EXPECT_TRUE(filesStartingWith(dir.path(), QStringLiteral("out.pdf")).isEmpty());
 }
 
 // Good pictures of every reader beside a broken GIF, BMP and JPEG, in a folder shown whole.
