@@ -169,8 +169,9 @@ TEST_F(PrintJobTest, AnUndecodablePictureIsSkippedAndTheNextTakesItsSlot) {
 }
 
 TEST_F(PrintJobTest, APictureTheWorkImageCannotReadKeepsAnEmptyCellOrIsLeftOutWhenAsked) {
-    const QString gif = add(QStringLiteral("broken.gif"), QByteArray("GIF89a\x10\0\x10\0 cut"));
-    const QString bmp = add(QStringLiteral("broken.bmp"), QByteArray("BM\x01\0 not a bitmap"), 2);
+    const QString gif =
+        add(QStringLiteral("broken.gif"), QByteArray("GIF89a\x10\x01\x10\x01 cut short"));
+    const QString bmp = add(QStringLiteral("broken.bmp"), QByteArray("BM\x01\x02 not a bitmap"), 2);
     addJpeg(QStringLiteral("c.jpg"));
     PrintSummary summary = run();
     EXPECT_TRUE(summary.skipped.isEmpty());

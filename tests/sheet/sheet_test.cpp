@@ -263,7 +263,7 @@ TEST_F(GeneratedFolder, ALayoutWithoutRoomForThePicturesIsRefusedWithItsValuesNa
             EXPECT_TRUE(run.errors.contains(values)) << qPrintable(run.errors);
         EXPECT_FALSE(run.errors.contains(QStringLiteral("printed"))) << "before any picture";
     }
-    // The same from the settings file: the vertical gap stored, landscape from the options.
+    // The same from a vertical gap stored in the settings file.
     ASSERT_TRUE(settings.write("[TForm1]\r\nFilter=0\r\n[PRNSET]\r\n" +
                                platform::toCp932(QStringLiteral("上下余白")) + "=300\r\n"));
     SheetRun run = runSheetProgram(common);
@@ -300,7 +300,7 @@ TEST_F(GeneratedFolder, AnInterruptedRunLeavesNoPartialFileAndEndsByItsSignal) {
 }
 
 // Good pictures of every reader beside a broken GIF, BMP and JPEG, in a folder shown whole.
-TEST(SheetRun, UnreadablePicturesAreNamedAndLeftOutAndTheGoodOnesPrinted) {
+TEST(SheetPictures, UnreadableOnesAreNamedAndLeftOutAndTheGoodOnesPrinted) {
     QTemporaryDir dir;
     const auto path = [&](const char* name) { return dir.filePath(QString::fromLatin1(name)); };
     QImage indexed(64, 48, QImage::Format_Indexed8);
@@ -309,8 +309,8 @@ TEST(SheetRun, UnreadablePicturesAreNamedAndLeftOutAndTheGoodOnesPrinted) {
     ASSERT_TRUE(writeFile(path("good.jpg"), makeJpeg(flat(qRgb(40, 120, 200)))));
     ASSERT_TRUE(writeFile(path("good.gif"), makeGif({GifFrame{indexed}})));
     ASSERT_TRUE(flat(qRgb(40, 200, 40)).save(path("good.bmp")));
-    ASSERT_TRUE(writeFile(path("broken.gif"), QByteArray("GIF89a\x10\0\x10\0 cut short")));
-    ASSERT_TRUE(writeFile(path("broken.bmp"), QByteArray("BM\x01\0 not a bitmap")));
+    ASSERT_TRUE(writeFile(path("broken.gif"), QByteArray("GIF89a\x10\x01\x10\x01 cut short")));
+    ASSERT_TRUE(writeFile(path("broken.bmp"), QByteArray("BM\x01\x02 not a bitmap")));
     ASSERT_TRUE(writeFile(path("broken.jpg"), QByteArray("\xff\xd8 not a picture")));
     ScopedSettingsFile settings;
     const QStringList types =
