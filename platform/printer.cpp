@@ -210,6 +210,11 @@ int QtPrinter::resolution() const {
     return printer_->logicalDpiX();
 }
 
+QString partialPdfFile(const QString& file, qint64 pid) {
+    return file +
+           QStringLiteral(".%1.part").arg(pid != 0 ? pid : QCoreApplication::applicationPid());
+}
+
 bool QtPrinter::beginDoc(const QString& title) {
     if (painter_)
         return false;
@@ -220,7 +225,7 @@ bool QtPrinter::beginDoc(const QString& title) {
             return false;
         // Made by the PDF engine itself, so that it gets the permissions of any new file.
         outputFile_ = file;
-        partialFile_ = file + QStringLiteral(".%1.part").arg(QCoreApplication::applicationPid());
+        partialFile_ = partialPdfFile(file);
         printer_->setOutputFileName(partialFile_);
     }
     auto painter = std::make_unique<QPainter>();

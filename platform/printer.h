@@ -125,6 +125,10 @@ private:
     std::optional<QColor> brush_ = QColor(Qt::white);
 };
 
+// The temporary name beside file under which a PDF document of the process pid (this one when
+// 0) is written until it is complete.
+QString partialPdfFile(const QString& file, qint64 pid = 0);
+
 // A system printer, or PDF output, through QPrinter in high resolution.
 class QtPrinter : public Printer {
 public:

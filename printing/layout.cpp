@@ -24,6 +24,11 @@ Distances distancesOf(const TPrintSettings& s, double mean) {
             s.Right * mean / 1000, s.VerticalGap * mean / 500, s.HorizontalGap * mean / 500};
 }
 
+// A cell of the preview whose width or height is 5 pixels or less is too small to draw.
+bool drawable(double previewExtent) {
+    return previewExtent > 5;
+}
+
 int atLeastOne(int value) {
     return std::max(value, 1);
 }
@@ -98,10 +103,22 @@ LayoutPreview previewLayout(const TPrintSettings& settings, QSize paper) {
         preview.frameWidth = tall ? cx : 48 * cy / 64;
         preview.frameHeight = tall ? 64 * cx / 48 : cy;
     }
-    preview.accepted = cx > 5 && cy > 5;
+    preview.accepted = drawable(cx) && drawable(cy);
     if (preview.accepted)
         preview.slotCount = preview.settings.Columns * preview.settings.Rows;
     return preview;
+}
+
+LayoutRoom layoutRoom(const TPrintSettings& settings, QSize portraitPage) {
+    const LayoutPreview preview =
+        previewLayout(settings, FitPreviewPaper(portraitPage.width(), portraitPage.height()));
+    // The preview turns a landscape sheet onto the portrait paper: its rows lie along the
+    // paper's width.
+    const bool wide = drawable(preview.cellAcross);
+    const bool high = drawable(preview.cellDown);
+    if (settings.Orientation == 1)
+        return {high, wide};
+    return {wide, high};
 }
 
 LayoutPreview::Slot LayoutPreview::slot(int k) const {

@@ -92,6 +92,18 @@ struct LayoutPreview {
 };
 LayoutPreview previewLayout(const TPrintSettings& settings, QSize paper);
 
+// Whether a layout leaves its cells room to draw pictures on a printer page whose portrait size
+// is portraitPage pixels, by the rule the print settings dialog refuses values with: the cells of
+// its preview of that page are more than 5 preview pixels each way. Across is along the sheet's
+// rows (columns, left and right margins, horizontal gap), down along its columns (rows, top and
+// bottom margins, vertical gap), in the sheet's own orientation.
+struct LayoutRoom {
+    bool across = true;
+    bool down = true;
+    bool enough() const { return across && down; }
+};
+LayoutRoom layoutRoom(const TPrintSettings& settings, QSize portraitPage);
+
 // The texts the dialog shows for a layout on the printer page (portrait, width × height pixels
 // at dpi dots per inch): picture size, paper size, and the six gaps and margins in millimetres.
 struct LayoutMeasures {

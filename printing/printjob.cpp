@@ -100,6 +100,10 @@ PrintSummary Job::run() {
     printer_.setOrientation(settings_.Orientation == 1 ? platform::PageOrientation::Landscape
                                                        : platform::PageOrientation::Portrait);
     const QSize page = printer_.pageSize();
+    const LayoutRoom room =
+        layoutRoom(settings_, settings_.Orientation == 1 ? page.transposed() : page);
+    if (!room.enough())
+        throw LayoutRefused(room);
     layout_ = ComputePrintLayout(settings_, page.width(), page.height());
 
     OpenDocument document(printer_, QStringLiteral("タズ"));
@@ -122,6 +126,11 @@ PrintSummary Job::run() {
             }
         }
     }
+    if (summary_.printed == 0 && request_.dropEmptyDocument) {
+        printer_.abort();
+        summary_.outcome = PrintOutcome::Empty;
+        return summary_;
+    }
     if (!printer_.endDoc())
         throw PrintFailed(QStringLiteral("印刷データを最後まで書き込めません"));
     summary_.outcome = PrintOutcome::Ended;
@@ -132,6 +141,8 @@ bool Job::printCopy(const PrintEntry& entry) {
     const HeldPictureRelease release;
     const QString ext = pictureExtension(entry.path);
     if (LoadPrintPicture(entry.path, ext, workImage_))
+        return false;
+    if (request_.leaveOutUnreadable && PrintPictureSize(workImage_).isEmpty())
         return false;
 
     const int row = cell_ / layout_.columns;
@@ -215,6 +226,9 @@ void Job::printCell(const PrintEntry& entry, const QString& ext, double x0, doub
 }
 
 } // namespace
+
+LayoutRefused::LayoutRefused(LayoutRoom room)
+    : UserVisibleError(QStringLiteral("画像サイズが小さすぎて印刷できません")), room(room) {}
 
 int printCopyCount(const PrintRequest& request) {
     int count = 0;

@@ -44,6 +44,11 @@ struct PrintRequest {
     int dateForm = DateAndTime;
     // J6I pictures recorded on their side are turned as the camera says (the options' switch).
     bool turnJ6I = true;
+    // A picture that the work image could not read either (its reader has said why) is left
+    // out like one its decoder refused, instead of printing as an empty framed cell.
+    bool leaveOutUnreadable = false;
+    // When not one picture was placed, the document is dropped instead of ended blank.
+    bool dropEmptyDocument = false;
 };
 
 // The pictures the request prints: the copies of every selected entry added up.
@@ -61,13 +66,15 @@ public:
         (void)done;
         (void)page;
     }
-    // A file that could not be decoded; its remaining copies are left out.
+    // A file that could not be decoded (or, with leaveOutUnreadable, read at all); its
+    // remaining copies are left out.
     virtual void skipped(const QString& path) { (void)path; }
 };
 
 enum class PrintOutcome {
     Ended,   // the document was ended and sent (or written)
     Aborted, // stopped through the monitor: the document was dropped
+    Empty,   // not one picture was placed and dropEmptyDocument: the document was dropped
 };
 
 struct PrintSummary {
@@ -83,10 +90,19 @@ public:
     using UserVisibleError::UserVisibleError;
 };
 
+// The layout leaves the cells too little room on the printer's page to draw a picture in
+// (layoutRoom); no document was begun.
+class LayoutRefused : public platform::UserVisibleError {
+public:
+    explicit LayoutRefused(LayoutRoom room);
+    LayoutRoom room;
+};
+
 // Prints the request on printer in the layout's orientation (which the printer keeps), loading
 // every copy into CurrentDib or workImage. Messages about single pictures are shown as they
-// come. Throws PrintFailed when the document cannot be begun or finished; any other error
-// thrown while printing drops the document first. The caller brackets the job with the wait
+// come. Throws LayoutRefused before it begins a document for a layout without room for the
+// pictures, PrintFailed when the document cannot be begun or finished; any other error thrown
+// while printing drops the document first. The caller brackets the job with the wait
 // cursor and whatever progress display it has.
 PrintSummary RunPrintJob(const PrintRequest& request, platform::Printer& printer, TAll& workImage,
                          PrintMonitor& monitor);

@@ -13,6 +13,7 @@
 #include "platform/printer.h"
 #include "platform/profile.h"
 #include "printing/printsettings.h"
+#include "sheet/interrupt.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -140,28 +141,66 @@ QStringList memosOf(const QString& folder, const QStringList& names) {
     return Memos.mid(0, names.size());
 }
 
+// A line of the selection list that names a file: its line number, the name (or path) and the
+// copies.
+struct ListedFile {
+    int line = 0;
+    QString name;
+    int copies = 1;
+    bool found = false; // among the files of the inputs
+};
+
 // The selection list: a name (or path) a line, optionally a tab or a comma and its copies.
-bool readSelectList(const QString& path, std::vector<std::pair<QString, int>>& chosen,
-                    int defaultCopies) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-        return false;
-    while (!file.atEnd()) {
+// A line whose copies are a whole number outside 1..99 is an error; text after the last tab or
+// comma that is no whole number belongs to the name.
+std::vector<ListedFile> readSelectList(QFile& file, int defaultCopies, QStringList& errors) {
+    std::vector<ListedFile> listed;
+    const QString list = file.fileName();
+    for (int number = 1; !file.atEnd(); ++number) {
         const QString line = QString::fromUtf8(file.readLine()).trimmed();
         if (line.isEmpty() || line.startsWith(u'#'))
             continue;
+        ListedFile entry{number, line, defaultCopies};
         const qsizetype cut = std::max(line.lastIndexOf(u'\t'), line.lastIndexOf(u','));
-        int copies = defaultCopies;
-        QString name = line;
         if (cut > 0) {
-            if (const auto count = number(line.mid(cut + 1).trimmed(), 1, 99)) {
-                copies = *count;
-                name = line.left(cut).trimmed();
+            bool whole = false;
+            const int count = line.mid(cut + 1).trimmed().toInt(&whole);
+            if (whole && (count < 1 || count > 99)) {
+                errors.append(QStringLiteral("%1:%2: copies outside 1..99: %3")
+                                  .arg(list)
+                                  .arg(number)
+                                  .arg(line));
+                continue;
+            }
+            if (whole) {
+                entry.copies = count;
+                entry.name = line.left(cut).trimmed();
             }
         }
-        chosen.emplace_back(name, copies);
+        listed.push_back(entry);
     }
-    return true;
+    return listed;
+}
+
+// The values that leave a layout's cells too small to draw, as its options name them.
+QString layoutRefusal(const TPrintSettings& s, LayoutRoom room) {
+    QStringList causes;
+    if (!room.across)
+        causes.append(QStringLiteral("too narrow with %1 columns, left and right margins %2 and "
+                                     "%3, horizontal gap %4")
+                          .arg(s.Columns)
+                          .arg(s.Left)
+                          .arg(s.Right)
+                          .arg(s.HorizontalGap));
+    if (!room.down)
+        causes.append(QStringLiteral("too low with %1 rows, top and bottom margins %2 and %3, "
+                                     "vertical gap %4")
+                          .arg(s.Rows)
+                          .arg(s.Top)
+                          .arg(s.Bottom)
+                          .arg(s.VerticalGap));
+    return QStringLiteral("the layout leaves cells too small to draw pictures in: %1")
+        .arg(causes.join(QStringLiteral("; ")));
 }
 
 TAutoLevels storedAutoLevels;
@@ -195,8 +234,10 @@ QString sheetUsage() {
         "      --quiet              no progress\n"
         "  -h, --help               this text\n"
         "\n"
-        "Exit status: 0 all pictures printed, 1 some skipped, 2 usage error, 3 the output\n"
-        "could not be written.\n");
+        "Pictures that cannot be read are named and left out. Exit status: 0 all pictures\n"
+        "printed, 1 some or all left out (no file is written when none was printed), 2 usage\n"
+        "error (also a layout without room for the pictures, a selection list line with\n"
+        "copies outside 1..99 or naming no file), 3 the output could not be written.\n");
 }
 
 ParsedSheetOptions parseSheetOptions(const QStringList& arguments) {
@@ -310,8 +351,13 @@ ParsedSheetOptions parseSheetOptions(const QStringList& arguments) {
     return parsed;
 }
 
-SheetJob buildSheetJob(const SheetOptions& options, const platform::Profile& ini, QString& error) {
+SheetJob buildSheetJob(const SheetOptions& options, const platform::Profile& ini,
+                       QStringList& errors) {
     SheetJob job;
+    // What could not be printed is named and left out, and a run that printed nothing leaves
+    // nothing behind.
+    job.request.leaveOutUnreadable = true;
+    job.request.dropEmptyDocument = true;
     const StoredPrintSettings stored = readPrintSettings(ini);
     TPrintSettings& layout = job.request.layout;
     layout = stored.layout;
@@ -346,22 +392,31 @@ SheetJob buildSheetJob(const SheetOptions& options, const platform::Profile& ini
     AutoLevelsFrom = [] { return storedAutoLevels; };
 
     const int copies = options.copies.value_or(1);
-    std::vector<std::pair<QString, int>> chosen;
-    if (!options.selectList.isEmpty() && !readSelectList(options.selectList, chosen, copies)) {
-        error = QStringLiteral("cannot read the selection list [%1]").arg(options.selectList);
-        return job;
+    std::vector<ListedFile> listed;
+    if (!options.selectList.isEmpty()) {
+        QFile list(options.selectList);
+        if (!list.open(QIODevice::ReadOnly | QIODevice::Text)) {
+            errors.append(
+                QStringLiteral("cannot read the selection list [%1]").arg(options.selectList));
+            return job;
+        }
+        listed = readSelectList(list, copies, errors);
     }
-    // Copies of a listed file: those of its line in the selection list (by path or by name),
-    // else not selected; without a list every file, options.copies times.
+    // Copies of a file of the inputs: those of its line in the selection list (by path or by
+    // name), else not selected; without a list every file, options.copies times.
     const auto copiesOf = [&](const QString& path) -> int {
         if (options.selectList.isEmpty())
             return copies;
         const QFileInfo file(path);
-        for (const auto& [name, count] : chosen)
-            if (name.compare(file.fileName(), Qt::CaseInsensitive) == 0 ||
-                QFileInfo(name).absoluteFilePath() == file.absoluteFilePath())
-                return count;
-        return 0;
+        int count = 0;
+        for (ListedFile& entry : listed)
+            if (entry.name.compare(file.fileName(), Qt::CaseInsensitive) == 0 ||
+                QFileInfo(entry.name).absoluteFilePath() == file.absoluteFilePath()) {
+                if (count == 0) // the first line that names it counts
+                    count = entry.copies;
+                entry.found = true;
+            }
+        return count;
     };
 
     const QString mask = windowFileMask(ini);
@@ -379,7 +434,7 @@ SheetJob buildSheetJob(const SheetOptions& options, const platform::Profile& ini
             folder = info.absolutePath();
             names = {info.fileName()};
         } else {
-            error = QStringLiteral("no such folder or file [%1]").arg(input);
+            errors.append(QStringLiteral("no such folder or file [%1]").arg(input));
             return job;
         }
         const QStringList memos = memosOf(folder, names);
@@ -389,6 +444,12 @@ SheetJob buildSheetJob(const SheetOptions& options, const platform::Profile& ini
             job.request.entries.push_back({path, count > 0, std::max(count, 1), memos[i]});
         }
     }
+    for (const ListedFile& entry : listed)
+        if (!entry.found)
+            errors.append(QStringLiteral("%1:%2: no file of the inputs is named %3")
+                              .arg(options.selectList)
+                              .arg(entry.line)
+                              .arg(entry.name));
     return job;
 }
 
@@ -397,10 +458,11 @@ int runSheet(const SheetOptions& options) {
     const platform::ScopedAnswerer scope(messages);
     const platform::Profile ini(
         options.ini.isEmpty() ? platform::settingsFilePath(QStringLiteral("tazu")) : options.ini);
-    QString error;
-    SheetJob job = buildSheetJob(options, ini, error);
-    if (!error.isEmpty()) {
-        printError(error);
+    QStringList errors;
+    SheetJob job = buildSheetJob(options, ini, errors);
+    if (!errors.isEmpty()) {
+        for (const QString& error : errors)
+            printError(error);
         return SheetUsageError;
     }
     if (printCopyCount(job.request) == 0) {
@@ -433,10 +495,22 @@ int runSheet(const SheetOptions& options) {
 
     TAll workImage;
     ErrorStreamMonitor monitor(options.quiet);
+    std::optional<RemoveOnInterrupt> interrupted;
+    if (options.printer.isEmpty())
+        interrupted.emplace(platform::partialPdfFile(qt.outputFileName()));
     try {
         const PrintSummary summary = RunPrintJob(job.request, printer, workImage, monitor);
         monitor.finished();
+        if (summary.outcome == PrintOutcome::Empty) {
+            printError(options.printer.isEmpty()
+                           ? QStringLiteral("not one picture was printed; no file was written")
+                           : QStringLiteral("not one picture was printed; nothing was sent"));
+            return SheetSkipped;
+        }
         return summary.skipped.isEmpty() ? SheetPrinted : SheetSkipped;
+    } catch (const LayoutRefused& refused) {
+        printError(layoutRefusal(job.request.layout, refused.room));
+        return SheetUsageError;
     } catch (const std::exception& failure) {
         monitor.finished();
         printError(platform::errorText(failure));

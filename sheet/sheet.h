@@ -18,8 +18,8 @@ class Profile;
 
 // Exit statuses.
 constexpr int SheetPrinted = 0;
-constexpr int SheetSkipped = 1;    // some pictures could not be printed
-constexpr int SheetUsageError = 2; // the command line is wrong
+constexpr int SheetSkipped = 1;    // some pictures, or all, could not be printed
+constexpr int SheetUsageError = 2; // the command line, its selection list or its layout is wrong
 constexpr int SheetNotWritten = 3; // the output could not be written
 
 struct SheetOptions {
@@ -55,9 +55,11 @@ struct SheetJob {
     PrintRequest request;
     std::optional<QFont> font;
 };
-// Builds the job from the options and the settings file ini; a usage error (a missing input,
-// an unreadable selection list) is set in error.
-SheetJob buildSheetJob(const SheetOptions& options, const platform::Profile& ini, QString& error);
+// Builds the job from the options and the settings file ini; usage errors (a missing input, an
+// unreadable selection list, a line of it with copies outside 1..99 or naming no file of the
+// inputs) are added to errors, one a line.
+SheetJob buildSheetJob(const SheetOptions& options, const platform::Profile& ini,
+                       QStringList& errors);
 
 // The whole program after parsing: exit status.
 int runSheet(const SheetOptions& options);

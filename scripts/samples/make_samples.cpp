@@ -75,8 +75,18 @@ struct Sample {
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s FOLDER\n", argv[0]);
+    const char* const usage = "Usage: tazu-samples FOLDER\n"
+                              "Makes sample pictures of every kind the program reads in FOLDER,\n"
+                              "leaving files that are there already alone.\n";
+    const bool option = argc >= 2 && argv[1][0] == '-';
+    if (option && (std::strcmp(argv[1], "-h") == 0 || std::strcmp(argv[1], "--help") == 0)) {
+        std::fputs(usage, stdout);
+        return 0;
+    }
+    if (argc != 2 || option) {
+        if (option)
+            std::fprintf(stderr, "tazu-samples: unknown option %s\n", argv[1]);
+        std::fputs(usage, stderr);
         return 2;
     }
     const QDir folder(QString::fromLocal8Bit(argv[1]));

@@ -19,6 +19,7 @@
 #include <QTemporaryDir>
 
 #include <cstring>
+#include <optional>
 
 using namespace testsupport;
 using Kind = platform::PrintOperation::Kind;
@@ -167,6 +168,76 @@ TEST_F(PrintJobTest, AnUndecodablePictureIsSkippedAndTheNextTakesItsSlot) {
     EXPECT_EQ(answers.messages.size(), 1u) << "the decoder's message, once for both copies";
 }
 
+TEST_F(PrintJobTest, APictureTheWorkImageCannotReadKeepsAnEmptyCellOrIsLeftOutWhenAsked) {
+    const QString gif =
+        add(QStringLiteral("broken.gif"), QByteArray("GIF89a\x10\x01\x10\x01 cut short"));
+    const QString bmp = add(QStringLiteral("broken.bmp"), QByteArray("BM\x01\x02 not a bitmap"), 2);
+    addJpeg(QStringLiteral("c.jpg"));
+    PrintSummary summary = run();
+    EXPECT_TRUE(summary.skipped.isEmpty());
+    EXPECT_EQ(operations(Kind::Rectangle).size(), 4u) << "framed cells for all of them";
+    EXPECT_EQ(pictureSlots(), (Placed{{0, 3}}));
+    EXPECT_EQ(answers.messages.size(), 3u) << "the reader's message for every copy";
+
+    request.leaveOutUnreadable = true;
+    printer.operations.clear();
+    answers.messages.clear();
+    summary = run();
+    EXPECT_EQ(summary.skipped, (QStringList{gif, bmp}));
+    EXPECT_EQ(summary.printed, 1);
+    EXPECT_EQ(operations(Kind::Rectangle).size(), 1u);
+    EXPECT_EQ(pictureSlots(), (Placed{{0, 0}})) << "the next picture takes the first slot";
+    EXPECT_EQ(answers.messages.size(), 2u) << "once for both copies of the BMP file";
+
+    // Not one picture placed: a blank sheet is ended, or dropped when asked.
+    request.entries.pop_back();
+    printer.operations.clear();
+    EXPECT_EQ(run().outcome, PrintOutcome::Ended);
+    EXPECT_EQ(printer.operations.back().kind, Kind::EndDoc);
+    request.dropEmptyDocument = true;
+    printer.operations.clear();
+    EXPECT_EQ(run().outcome, PrintOutcome::Empty);
+    EXPECT_EQ(printer.operations.back().kind, Kind::Abort);
+    EXPECT_TRUE(operations(Kind::EndDoc).empty());
+}
+
+TEST_F(PrintJobTest, ALayoutWithoutRoomForThePicturesIsRefusedBeforeTheDocumentBegins) {
+    addJpeg(QStringLiteral("a.jpg"));
+    const auto refusal = [&]() -> std::optional<LayoutRoom> {
+        printer.operations.clear();
+        try {
+            run();
+            return std::nullopt;
+        } catch (const LayoutRefused& refused) {
+            EXPECT_TRUE(printer.operations.empty()) << "nothing begun";
+            return refused.room;
+        }
+    };
+    request.layout.VerticalGap = 500;
+    std::optional<LayoutRoom> room = refusal();
+    ASSERT_TRUE(room);
+    EXPECT_TRUE(room->across);
+    EXPECT_FALSE(room->down);
+
+    request.layout.VerticalGap = 10;
+    request.layout.Columns = 50;
+    room = refusal();
+    ASSERT_TRUE(room);
+    EXPECT_FALSE(room->across);
+    EXPECT_TRUE(room->down);
+
+    // 45 rows fit down a portrait A4 sheet, not down a landscape one.
+    request.layout.Columns = 2;
+    request.layout.VerticalGap = 0;
+    request.layout.Rows = 45;
+    EXPECT_FALSE(refusal());
+    request.layout.Orientation = 1;
+    room = refusal();
+    ASSERT_TRUE(room);
+    EXPECT_FALSE(room->down);
+    EXPECT_TRUE(room->across);
+}
+
 TEST_F(PrintJobTest, CancelDuringPage2DropsTheDocumentBeforeTheNextPicture) {
     for (int i = 0; i < 12; ++i)
         addJpeg(QStringLiteral("p%1.jpg").arg(i));
@@ -204,7 +275,7 @@ TEST_F(PrintJobTest, CaptionsSitUnderTheCellWithALargeGapAndOverThePictureWithAS
     addJpeg(QStringLiteral("a.jpg"));
     request.entries[0].memo = QStringLiteral("運動会");
 
-    request.layout.VerticalGap = 500;
+    request.layout.VerticalGap = 100;
     run();
     PrintLayout l = layout();
     auto texts = operations(Kind::Text);

@@ -1,29 +1,37 @@
 // tazu-sheet: its options and usage errors, a run on a generated folder checked in the PDF it
-// writes (pages, caption texts on their pages, pictures in their cells), and the same pages as
-// the window prints for the same selection.
+// writes (pages, caption texts on their pages, pictures in their cells), the same pages as the
+// window prints for the same selection, and what a run says and leaves when pictures cannot be
+// read, the layout or the selection list is wrong, or it is interrupted. The sample maker's
+// command line too.
 #include "app/Tazu.h"
 #include "app/mainstate.h"
+#include "app/pages.h"
 #include "app/startup.h"
 #include "correction/settings.h"
 #include "imaging/all.h"
 #include "platform/codepage.h"
+#include "platform/library.h"
 #include "platform/printer.h"
 #include "platform/profile.h"
 #include "printing/prn1.h"
 #include "sheet/sheet.h"
 #include "tests/support/answerer.h"
+#include "tests/support/gifmaker.h"
 #include "tests/support/jpegmaker.h"
 #include "tests/support/settingsfile.h"
 
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QPageLayout>
 #include <QPrinter>
 #include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
+
+#include <csignal>
 
 using namespace testsupport;
 
@@ -104,6 +112,24 @@ QString pageText(const QString& pdf, int page) {
     return QString::fromUtf8(text.readAllStandardOutput());
 }
 
+// A run of tazu-sheet: its exit status (-1 when a signal ended it) and standard error.
+struct SheetRun {
+    int status = -1;
+    QString errors;
+};
+SheetRun runSheetProgram(const QStringList& arguments) {
+    QProcess sheet;
+    sheet.start(QStringLiteral(TAZU_SHEET), arguments);
+    EXPECT_TRUE(sheet.waitForFinished(120000));
+    return {sheet.exitStatus() == QProcess::NormalExit ? sheet.exitCode() : -1,
+            QString::fromLocal8Bit(sheet.readAllStandardError())};
+}
+
+// The files of folder whose names start with prefix.
+QStringList filesStartingWith(const QString& folder, const QString& prefix) {
+    return QDir(folder).entryList({prefix + u'*'}, QDir::Files);
+}
+
 TEST_F(GeneratedFolder, TheSheetsHoldEveryPictureInItsCellWithItsCaptionsOnItsPage) {
     const QString out = dir.filePath(QStringLiteral("sheets/index.pdf"));
     ASSERT_TRUE(QDir().mkpath(dir.filePath(QStringLiteral("sheets"))));
@@ -166,15 +192,16 @@ TEST_F(GeneratedFolder, ASelectionListChoosesFilesAndCopiesAndAnUnwritableOutput
     SheetOptions options;
     options.inputs = {dir.path()};
     options.selectList = list;
-    QString error;
-    const SheetJob job = buildSheetJob(options, platform::Profile(settings.path()), error);
-    ASSERT_TRUE(error.isEmpty());
+    QStringList errors;
+    const SheetJob job = buildSheetJob(options, platform::Profile(settings.path()), errors);
+    ASSERT_TRUE(errors.isEmpty()) << qPrintable(errors.join(u'\n'));
     EXPECT_EQ(printCopyCount(job.request), 4);
     EXPECT_EQ(job.request.entries.size(), 11u) << "the folder's files, two of them chosen";
 
     options.selectList = dir.filePath(QStringLiteral("missing.txt"));
-    buildSheetJob(options, platform::Profile(settings.path()), error);
-    EXPECT_FALSE(error.isEmpty());
+    errors.clear();
+    buildSheetJob(options, platform::Profile(settings.path()), errors);
+    EXPECT_FALSE(errors.isEmpty());
 
     QProcess sheet;
     sheet.start(QStringLiteral(TAZU_SHEET),
@@ -184,6 +211,152 @@ TEST_F(GeneratedFolder, ASelectionListChoosesFilesAndCopiesAndAnUnwritableOutput
     ASSERT_TRUE(sheet.waitForFinished(60000));
     EXPECT_EQ(sheet.exitCode(), SheetNotWritten);
     EXPECT_TRUE(sheet.readAllStandardError().contains("印刷を開始できません"));
+}
+
+TEST_F(GeneratedFolder, SelectionListLinesWithBadCopiesOrNamingNoFileAreNamedAndNothingPrinted) {
+    const QString list = dir.filePath(QStringLiteral("list.txt"));
+    ASSERT_TRUE(writeFile(list, "p2.jpg\t3\np3.jpg,0\n# p4.jpg,100\n\np4.jpg,100\nP5.JPG\n"
+                                "nope.jpg\np6.jpg, two\np,7.jpg\n"));
+    SheetOptions options;
+    options.inputs = {dir.path()};
+    options.selectList = list;
+    QStringList errors;
+    const SheetJob job = buildSheetJob(options, platform::Profile(settings.path()), errors);
+    EXPECT_EQ(errors,
+              (QStringList{list + QStringLiteral(":2: copies outside 1..99: p3.jpg,0"),
+                           list + QStringLiteral(":5: copies outside 1..99: p4.jpg,100"),
+                           list + QStringLiteral(":7: no file of the inputs is named nope.jpg"),
+                           list + QStringLiteral(":8: no file of the inputs is named "
+                                                 "p6.jpg, two"),
+                           list + QStringLiteral(":9: no file of the inputs is named "
+                                                 "p,7.jpg")}));
+    EXPECT_EQ(printCopyCount(job.request), 4) << "p2.jpg 3 times, p5.jpg once";
+
+    const QString out = dir.filePath(QStringLiteral("out.pdf"));
+    const SheetRun run =
+        runSheetProgram({dir.path(), QStringLiteral("-o"), out, QStringLiteral("--select"), list,
+                         QStringLiteral("--ini"), settings.path()});
+    EXPECT_EQ(run.status, SheetUsageError);
+    EXPECT_EQ(run.errors.count(QStringLiteral("tazu-sheet: ") + list), 5) << qPrintable(run.errors);
+    EXPECT_FALSE(QFileInfo::exists(out));
+}
+
+TEST_F(GeneratedFolder, ALayoutWithoutRoomForThePicturesIsRefusedWithItsValuesNamed) {
+    const QString out = dir.filePath(QStringLiteral("out.pdf"));
+    const QStringList common{dir.path(), QStringLiteral("-o"), out, QStringLiteral("--ini"),
+                             settings.path()};
+    const std::vector<std::pair<QStringList, QStringList>> refused{
+        {{QStringLiteral("--gaps"), QStringLiteral("500,500")},
+         {QStringLiteral("too narrow with 2 columns, left and right margins 0 and 0, horizontal "
+                         "gap 500"),
+          QStringLiteral("too low with 4 rows, top and bottom margins 0 and 0, vertical gap 500")}},
+        {{QStringLiteral("--margins"), QStringLiteral("600,500,0,0")},
+         {QStringLiteral("top and bottom margins 600 and 500")}},
+        {{QStringLiteral("--columns"), QStringLiteral("50"), QStringLiteral("--rows"),
+          QStringLiteral("99")},
+         {QStringLiteral("50 columns"), QStringLiteral("99 rows")}},
+    };
+    for (const auto& [layout, named] : refused) {
+        const SheetRun run = runSheetProgram(common + layout);
+        EXPECT_EQ(run.status, SheetUsageError) << qPrintable(layout.join(u' '));
+        for (const QString& values : named)
+            EXPECT_TRUE(run.errors.contains(values)) << qPrintable(run.errors);
+        EXPECT_FALSE(run.errors.contains(QStringLiteral("printed"))) << "before any picture";
+    }
+    // The same from a vertical gap stored in the settings file.
+    ASSERT_TRUE(settings.write("[TForm1]\r\nFilter=0\r\n[PRNSET]\r\n" +
+                               platform::toCp932(QStringLiteral("上下余白")) + "=300\r\n"));
+    SheetRun run = runSheetProgram(common);
+    EXPECT_EQ(run.status, SheetUsageError);
+    EXPECT_TRUE(run.errors.contains(QStringLiteral("4 rows, top and bottom margins 0 and 0, "
+                                                   "vertical gap 300")))
+        << qPrintable(run.errors);
+    EXPECT_TRUE(filesStartingWith(dir.path(), QStringLiteral("out.pdf")).isEmpty());
+
+    // What the dialog accepts prints.
+    run = runSheetProgram(common + QStringList{QStringLiteral("--rows"), QStringLiteral("1")});
+    EXPECT_EQ(run.status, SheetSkipped) << "only the broken file left out";
+    EXPECT_TRUE(QFileInfo::exists(out));
+}
+
+TEST_F(GeneratedFolder, AnInterruptedRunLeavesNoPartialFileAndEndsByItsSignal) {
+    const QString out = dir.filePath(QStringLiteral("out.pdf"));
+    QProcess sheet;
+    sheet.start(QStringLiteral(TAZU_SHEET),
+                {dir.path(), QStringLiteral("-o"), out, QStringLiteral("--copies"),
+                 QStringLiteral("99"), QStringLiteral("--ini"), settings.path()});
+    ASSERT_TRUE(sheet.waitForStarted());
+    const QString partial = platform::partialPdfFile(out, sheet.processId());
+    QElapsedTimer waited;
+    waited.start();
+    while (!QFileInfo::exists(partial) && !sheet.waitForFinished(5) && waited.elapsed() < 60000) {
+    }
+    ASSERT_TRUE(QFileInfo::exists(partial)) << "the run is under way";
+    ASSERT_EQ(::kill(pid_t(sheet.processId()), SIGTERM), 0);
+    ASSERT_TRUE(sheet.waitForFinished(60000));
+    EXPECT_EQ(sheet.exitStatus(), QProcess::CrashExit);
+    EXPECT_EQ(sheet.exitCode(), SIGTERM) << "the shell sees 143";
+    EXPECT_TRUE(filesStartingWith(dir.path(), QStringLiteral("out.pdf")).isEmpty());
+}
+
+// Good pictures of every reader beside a broken GIF, BMP and JPEG, in a folder shown whole.
+TEST(SheetPictures, UnreadableOnesAreNamedAndLeftOutAndTheGoodOnesPrinted) {
+    QTemporaryDir dir;
+    const auto path = [&](const char* name) { return dir.filePath(QString::fromLatin1(name)); };
+    QImage indexed(64, 48, QImage::Format_Indexed8);
+    indexed.setColorTable({qRgb(200, 40, 40)});
+    indexed.fill(0);
+    ASSERT_TRUE(writeFile(path("good.jpg"), makeJpeg(flat(qRgb(40, 120, 200)))));
+    ASSERT_TRUE(writeFile(path("good.gif"), makeGif({GifFrame{indexed}})));
+    ASSERT_TRUE(flat(qRgb(40, 200, 40)).save(path("good.bmp")));
+    ASSERT_TRUE(writeFile(path("broken.gif"), QByteArray("GIF89a\x10\x01\x10\x01 cut short")));
+    ASSERT_TRUE(writeFile(path("broken.bmp"), QByteArray("BM\x01\x02 not a bitmap")));
+    ASSERT_TRUE(writeFile(path("broken.jpg"), QByteArray("\xff\xd8 not a picture")));
+    ScopedSettingsFile settings;
+    const QStringList types =
+        fileTypeFilter(platform::Library(QStringLiteral("ifcam.spi")).isLoaded()).split(u'|');
+    ASSERT_TRUE(settings.write("[TForm1]\r\nFilter=" + QByteArray::number(types.size() / 2 - 1) +
+                               "\r\n")); // all picture files
+    const QString out = path("sheet.pdf");
+    SheetRun run =
+        runSheetProgram({dir.path(), QStringLiteral("-o"), out, QStringLiteral("--ini"),
+                         settings.path(), QStringLiteral("--captions"), QStringLiteral("name")});
+    EXPECT_EQ(run.status, SheetSkipped) << qPrintable(run.errors);
+    for (const char* broken : {"broken.gif", "broken.bmp", "broken.jpg"})
+        EXPECT_TRUE(run.errors.contains(QStringLiteral("skipped ") + path(broken)))
+            << broken << qPrintable(run.errors);
+    EXPECT_TRUE(run.errors.contains(QStringLiteral("page 1 printed (3/6 pictures)")))
+        << qPrintable(run.errors);
+    const QString text = pageText(out, 1);
+    for (const char* good : {"good.jpg", "good.gif", "good.bmp"})
+        EXPECT_TRUE(text.contains(QString::fromLatin1(good))) << good;
+    EXPECT_FALSE(text.contains(QStringLiteral("broken")));
+
+    // Not one picture printed: no file at all.
+    const QString none = path("none.pdf");
+    run = runSheetProgram({path("broken.gif"), path("broken.bmp"), QStringLiteral("-o"), none,
+                           QStringLiteral("--ini"), settings.path()});
+    EXPECT_EQ(run.status, SheetSkipped);
+    EXPECT_TRUE(run.errors.contains(QStringLiteral("not one picture was printed")));
+    EXPECT_TRUE(filesStartingWith(dir.path(), QStringLiteral("none.pdf")).isEmpty());
+}
+
+TEST(SampleMaker, OptionsGiveTheUsageInsteadOfAFolder) {
+    QTemporaryDir dir;
+    QProcess samples;
+    samples.setWorkingDirectory(dir.path());
+    for (const auto& [option, status] : {std::pair{QStringLiteral("--help"), 0},
+                                         {QStringLiteral("-h"), 0},
+                                         {QStringLiteral("--colour"), 2}}) {
+        samples.start(QStringLiteral(TAZU_SAMPLES), {option});
+        ASSERT_TRUE(samples.waitForFinished(60000));
+        EXPECT_EQ(samples.exitCode(), status) << qPrintable(option);
+        const QByteArray usage =
+            status == 0 ? samples.readAllStandardOutput() : samples.readAllStandardError();
+        EXPECT_TRUE(usage.contains("Usage: tazu-samples FOLDER")) << qPrintable(option);
+    }
+    EXPECT_TRUE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).isEmpty())
+        << "no folder made";
 }
 
 TEST_F(GeneratedFolder, TheWindowAndTheCommandLinePrintTheSamePages) {
@@ -204,9 +377,9 @@ TEST_F(GeneratedFolder, TheWindowAndTheCommandLinePrintTheSamePages) {
 
     SheetOptions options;
     options.inputs = {dir.path()};
-    QString error;
-    const SheetJob job = buildSheetJob(options, platform::Profile(settings.path()), error);
-    ASSERT_TRUE(error.isEmpty());
+    QStringList errors;
+    const SheetJob job = buildSheetJob(options, platform::Profile(settings.path()), errors);
+    ASSERT_TRUE(errors.isEmpty());
     platform::RecordingPrinter fromSheet;
     TAll work;
     PrintMonitor monitor;
