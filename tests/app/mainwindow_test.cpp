@@ -314,6 +314,23 @@ TEST_F(MainWindowTest, AMissingStoredFolderStartsAtItsDriveAndSettingsAreWritten
     EXPECT_TRUE(f.readAll().contains("J6Isize=0\r\n")); // the stored spelling stays
 }
 
+// The folder is written at exit and opened at the next start, whatever its name: code page 932
+// holds none of these exactly.
+TEST_F(MainWindowTest, FoldersCodePage932CannotNameAreOpenedAgainAtTheNextStart) {
+    start(folder_);
+    for (const QString& name :
+         {QStringLiteral("café"), QStringLiteral("旅行〜2024"), QStringLiteral("写真−1")}) {
+        const QString folder = folder_ + u'/' + name;
+        ASSERT_TRUE(QDir(folder_).mkdir(name));
+        Form1->DirectoryListBox1->setDirectory(folder);
+        ShutDown();
+        ASSERT_TRUE(StartUp());
+        EXPECT_EQ(Form1->DirectoryListBox1->directory(), folder);
+    }
+    EXPECT_TRUE(settings_.bytes().contains(QFile::encodeName(folder_) + "/\xE5\x86\x99"))
+        << "in UTF-8, which other programs read as well";
+}
+
 TEST_F(MainWindowTest, SelectionAndCopiesStayAcrossPagesAndMakeTheSheetCount) {
     for (int i = 0; i < 12; ++i)
         makeFile(QStringLiteral("%1.jpg").arg(i, 2, 10, QLatin1Char('0')));
