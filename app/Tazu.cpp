@@ -390,7 +390,8 @@ void TForm1::FormCreate() {
     ViewerWidth = J6ILargeSize ? 768 : 640;
     ViewerHeight = J6ILargeSize ? 576 : 480;
 
-    const FolderProbe probe{platform::volumeRootOf, IsDriveReady,
+    const FolderProbe probe{[](const QString& path) { return platform::volumeRootOf(path); },
+                            IsDriveReady,
                             [](const QString& folder) { return QFileInfo(folder).isDir(); }};
     const QString start =
         chooseStartFolder(storedDirectory_, QCoreApplication::applicationDirPath(), probe);

@@ -483,6 +483,7 @@ TEST_F(MainWindowTest, PrintingAsksForASelectionThenThePrinterAndTheSettingsAndP
     }
     EXPECT_EQ(pictures, 3);
     EXPECT_EQ(texts, std::vector<QString>{QStringLiteral("運動会")}) << "empty memos print nothing";
+    ASSERT_FALSE(printer.operations.empty());
     EXPECT_EQ(printer.operations.back().kind, platform::PrintOperation::Kind::EndDoc);
     EXPECT_FALSE(OKBottomDlg->isVisible());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
@@ -531,6 +532,7 @@ TEST_F(MainWindowTest, EscapeInTheProgressDialogStopsTheJobBeforeItsNextPicture)
     for (const auto& op : printer.operations)
         pictures += op.kind == platform::PrintOperation::Kind::Picture;
     EXPECT_EQ(pictures, 1);
+    ASSERT_FALSE(printer.operations.empty());
     EXPECT_EQ(printer.operations.back().kind, platform::PrintOperation::Kind::Abort);
     EXPECT_FALSE(OKBottomDlg->isVisible());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
