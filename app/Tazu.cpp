@@ -392,7 +392,8 @@ void TForm1::FormCreate() {
 
     const FolderProbe probe{[](const QString& path) { return platform::volumeRootOf(path); },
                             IsDriveReady,
-                            [](const QString& folder) { return QFileInfo(folder).isDir(); }};
+                            [](const QString& folder) { return QFileInfo(folder).isDir(); },
+                            [](const QString& path) { return platform::isOnMissingVolume(path); }};
     const QString start =
         chooseStartFolder(storedDirectory_, QCoreApplication::applicationDirPath(), probe);
     {

@@ -22,6 +22,10 @@ bool isRealFileSystem(const QStorageInfo& info) {
     return info.isValid() && info.isReady() && !pseudo.contains(info.fileSystemType());
 }
 
+// Where removable volumes (cards, sticks) are mounted.
+const QStringList RemovablePlaces{QStringLiteral("/media"), QStringLiteral("/run/media"),
+                                  QStringLiteral("/mnt")};
+
 // True when folder is path or holds it.
 bool holds(const QString& folder, const QString& path) {
     return folder == QLatin1String("/") || path == folder ||
@@ -115,6 +119,21 @@ QString volumeRootOf(const QString& path, const QStringList& mounts) {
 
 QString volumeRootOf(const QString& path) {
     return volumeRootOf(path, mountPoints());
+}
+
+bool isOnMissingVolume(const QString& path, const QStringList& mounts) {
+    if (path.isEmpty() || QFileInfo::exists(path))
+        return false;
+    const QString where = resolvedPath(path);
+    const QString root = volumeRootOf(path, mounts);
+    for (const QString& place : RemovablePlaces)
+        if (where.startsWith(place + QLatin1Char('/')))
+            return !holds(place, root);
+    return false;
+}
+
+bool isOnMissingVolume(const QString& path) {
+    return isOnMissingVolume(path, mountPoints());
 }
 
 } // namespace platform

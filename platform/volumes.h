@@ -34,4 +34,12 @@ QString volumeRootOf(const QString& path, const QStringList& mounts);
 // The same among mountPoints().
 QString volumeRootOf(const QString& path);
 
+// True when path is on a volume that is not mounted now (a card taken out): path does not
+// exist, it lies inside one of the folders removable volumes are mounted in (/media,
+// /run/media, /mnt), and no mount point at or inside that folder holds it. A folder removed from
+// a volume that is still mounted there is not such a path.
+bool isOnMissingVolume(const QString& path, const QStringList& mounts);
+// The same among mountPoints().
+bool isOnMissingVolume(const QString& path);
+
 } // namespace platform

@@ -23,6 +23,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -329,6 +330,17 @@ TEST_F(MainWindowTest, FoldersCodePage932CannotNameAreOpenedAgainAtTheNextStart)
     }
     EXPECT_TRUE(settings_.bytes().contains(QFile::encodeName(folder_) + "/\xE5\x86\x99"))
         << "in UTF-8, which other programs read as well";
+}
+
+// A card that is not inserted is a drive that is not ready: the program's own folder, not "/".
+TEST_F(MainWindowTest, AStoredFolderOnACardThatIsNotInsertedStartsInTheProgramsFolder) {
+    const QString card = QStringLiteral("/media/tazu-test-user/NO-SUCH-CARD");
+    ASSERT_FALSE(QFileInfo::exists(card));
+    RecordingAnswerer answers;
+    start(card + QStringLiteral("/DCIM"));
+    EXPECT_EQ(Form1->DirectoryListBox1->directory(),
+              QDir::cleanPath(QCoreApplication::applicationDirPath()));
+    EXPECT_TRUE(answers.messages.empty());
 }
 
 TEST_F(MainWindowTest, SelectionAndCopiesStayAcrossPagesAndMakeTheSheetCount) {

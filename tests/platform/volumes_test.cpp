@@ -40,4 +40,24 @@ TEST(Volumes, TheRootIsTheVolumeOfWhatNoListedMountHolds) {
     EXPECT_FALSE(isVolumeReady(base + QStringLiteral("/no/such/volume")));
 }
 
+TEST(Volumes, AFolderOnACardThatIsNotMountedIsOnAMissingVolume) {
+    const QString card = QStringLiteral("/media/tazu-test-user/NO-SUCH-CARD");
+    const QString dcim = card + QStringLiteral("/DCIM");
+    const QStringList rootOnly{QStringLiteral("/")};
+    EXPECT_TRUE(isOnMissingVolume(dcim, rootOnly));
+    EXPECT_FALSE(isOnMissingVolume(dcim, {QStringLiteral("/"), card})) << "a folder gone from it";
+    // /run is a memory file system of its own on most systems: not the card's volume.
+    EXPECT_TRUE(isOnMissingVolume(QStringLiteral("/run/media/tazu-test-user/CARD/DCIM"),
+                                  {QStringLiteral("/"), QStringLiteral("/run")}));
+    EXPECT_TRUE(isOnMissingVolume(QStringLiteral("/mnt/tazu-test-card/DCIM"), rootOnly));
+    EXPECT_FALSE(isOnMissingVolume(QStringLiteral("/mnt/tazu-test-card/DCIM"),
+                                   {QStringLiteral("/"), QStringLiteral("/mnt")}))
+        << "a disk mounted on /mnt itself";
+    EXPECT_FALSE(isOnMissingVolume(QStringLiteral("/tazu-test-no-such-folder/DCIM"), rootOnly));
+    EXPECT_FALSE(isOnMissingVolume(QString(), rootOnly));
+    // A folder that exists is never on a missing volume, wherever it lies.
+    QTemporaryDir dir;
+    EXPECT_FALSE(isOnMissingVolume(dir.path(), rootOnly));
+}
+
 } // namespace
