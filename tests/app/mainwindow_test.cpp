@@ -374,26 +374,78 @@ TEST_F(MainWindowTest, SelectionAndCopiesStayAcrossPagesAndMakeTheSheetCount) {
     EXPECT_FALSE(Selected[12]);
 }
 
-TEST_F(MainWindowTest, MemosAreSavedOnLeavingAFolderOnlyWithAutoSave) {
+// Changed memos are saved without a word with auto-save on; with it off the user is asked
+// whether to save them, drop them or stay where they are.
+TEST_F(MainWindowTest, ChangedMemosAreSavedOrAskedAboutBeforeTheWindowLeavesThem) {
     makeFile(QStringLiteral("a.jpg"));
+    makeFile(QStringLiteral("b.bmp"));
     QTemporaryDir other;
+    const QString otherPath = QDir::cleanPath(other.path());
+    const QString memo = QStringLiteral("メモ");
+    const QByteArray saved = "a.jpg\r\n\x83\x81\x83\x82\r\n";
     start(folder_);
-    for (bool autoSave : {false, true}) {
-        MemoAutoSave = autoSave;
-        Form1->DirectoryListBox1->setDirectory(folder_);
-        memoField(0)->setText(QStringLiteral("メモ"));
-        EXPECT_TRUE(MemoDirty);
-        Form1->DirectoryListBox1->setDirectory(other.path());
-        EXPECT_EQ(memoFileOf(folder_), autoSave ? "a.jpg\r\n\x83\x81\x83\x82\r\n" : "(none)");
+    Form1->show();
+    RecordingAnswerer answers;
+
+    // Cancel: the folder, the file type and the window stay as they were, with the memo.
+    memoField(0)->setText(memo);
+    answers.script = {MessageAnswer::Cancel, MessageAnswer::Cancel, MessageAnswer::Cancel};
+    Form1->DirectoryListBox1->setDirectory(otherPath);
+    Form1->FilterComboBox1->setItemIndex(3); // BMP
+    Form1->FilterComboBox1Change();
+    EXPECT_FALSE(Form1->close());
+    ASSERT_EQ(answers.messages.size(), 3u);
+    for (const platform::MessageRequest& asked : answers.messages) {
+        EXPECT_EQ(asked.text, QStringLiteral("メモが変更されています。保存しますか？"));
+        EXPECT_EQ(asked.buttons, platform::MessageButtons::YesNoCancel);
     }
+    EXPECT_TRUE(Form1->isVisible());
+    EXPECT_EQ(Form1->DirectoryListBox1->directory(), folder_);
+    EXPECT_EQ(Form1->FilterComboBox1->itemIndex(), 0);
+    EXPECT_EQ(nameShown(0), QStringLiteral("a.jpg"));
+    EXPECT_EQ(memoField(0)->text(), memo);
+    EXPECT_TRUE(MemoDirty);
+    EXPECT_EQ(memoFileOf(folder_), "(none)");
+
+    // No drops the memo, Yes saves it.
+    answers.script = {MessageAnswer::No};
+    Form1->DirectoryListBox1->setDirectory(otherPath);
+    EXPECT_EQ(Form1->DirectoryListBox1->directory(), otherPath);
+    EXPECT_EQ(memoFileOf(folder_), "(none)");
+    Form1->DirectoryListBox1->setDirectory(folder_);
+    EXPECT_TRUE(memoField(0)->text().isEmpty());
+    memoField(0)->setText(memo);
+    answers.script = {MessageAnswer::Yes};
+    Form1->DirectoryListBox1->setDirectory(otherPath);
+    EXPECT_EQ(memoFileOf(folder_), saved);
+
     // Back in the folder the memo is there again, and showing it is no change.
     Form1->DirectoryListBox1->setDirectory(folder_);
-    EXPECT_EQ(memoField(0)->text(), QStringLiteral("メモ"));
+    EXPECT_EQ(memoField(0)->text(), memo);
     EXPECT_FALSE(MemoDirty);
     // An empty folder's page fill does not count as a change either.
-    Form1->DirectoryListBox1->setDirectory(other.path());
+    Form1->DirectoryListBox1->setDirectory(otherPath);
     EXPECT_FALSE(MemoDirty);
-    EXPECT_EQ(memoFileOf(other.path()), "(none)");
+    EXPECT_EQ(memoFileOf(otherPath), "(none)");
+    EXPECT_EQ(answers.messages.size(), 5u);
+
+    // With auto-save on nothing is asked.
+    MemoAutoSave = true;
+    ASSERT_TRUE(QFile::remove(folder_ + QStringLiteral("/tazu.txt")));
+    Form1->DirectoryListBox1->setDirectory(folder_);
+    memoField(0)->setText(memo);
+    Form1->DirectoryListBox1->setDirectory(otherPath);
+    EXPECT_EQ(memoFileOf(folder_), saved);
+    EXPECT_EQ(answers.messages.size(), 5u);
+
+    // Quitting asks as well; Yes saves and the window closes.
+    MemoAutoSave = false;
+    Form1->DirectoryListBox1->setDirectory(folder_);
+    memoField(0)->setText(QStringLiteral("last"));
+    answers.script = {MessageAnswer::Yes};
+    EXPECT_TRUE(Form1->close());
+    EXPECT_EQ(answers.messages.size(), 6u);
+    EXPECT_EQ(memoFileOf(folder_), "a.jpg\r\nlast\r\n");
 }
 
 TEST_F(MainWindowTest, AFailedAutoSaveLetsTheUserStayWithTheMemos) {
@@ -416,6 +468,17 @@ TEST_F(MainWindowTest, AFailedAutoSaveLetsTheUserStayWithTheMemos) {
     EXPECT_EQ(Form1->DirectoryListBox1->directory(), folder_);
     EXPECT_EQ(Memos[0], QStringLiteral("keep me"));
     EXPECT_TRUE(MemoDirty);
+
+    // Without auto-save, a Yes whose save fails goes the same way.
+    MemoAutoSave = false;
+    answers.script = {MessageAnswer::Yes, MessageAnswer::Ok, MessageAnswer::No};
+    Form1->DirectoryListBox1->setDirectory(other.path());
+    ASSERT_EQ(answers.messages.size(), 6u);
+    EXPECT_EQ(answers.messages[4].text, QStringLiteral("書き込めません"));
+    EXPECT_EQ(answers.messages[5].buttons, platform::MessageButtons::YesNo);
+    EXPECT_EQ(Form1->DirectoryListBox1->directory(), folder_);
+    EXPECT_TRUE(MemoDirty);
+    MemoAutoSave = true;
 
     // Closing the window asks the same; staying keeps it open.
     Form1->show();
