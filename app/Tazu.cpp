@@ -348,7 +348,7 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
 
 void TForm1::closeEvent(QCloseEvent* event) {
     bool stay = false;
-    platform::guarded([&] { stay = StartupOk && !autoSaveBeforeLeaving(); });
+    platform::guarded([&] { stay = StartupOk && !saveMemosBeforeLeaving(); });
     if (stay) {
         event->ignore();
         return;
@@ -391,8 +391,10 @@ void TForm1::FormCreate() {
     ViewerWidth = J6ILargeSize ? 768 : 640;
     ViewerHeight = J6ILargeSize ? 576 : 480;
 
-    const FolderProbe probe{platform::volumeRootOf, IsDriveReady,
-                            [](const QString& folder) { return QFileInfo(folder).isDir(); }};
+    const FolderProbe probe{[](const QString& path) { return platform::volumeRootOf(path); },
+                            IsDriveReady,
+                            [](const QString& folder) { return QFileInfo(folder).isDir(); },
+                            [](const QString& path) { return platform::isOnMissingVolume(path); }};
     const QString start =
         chooseStartFolder(storedDirectory_, QCoreApplication::applicationDirPath(), probe);
     {
@@ -502,7 +504,7 @@ void TForm1::openFolderWithMask(const QString& mask) {
         return;
     // The old folder's memos are saved before the file list moves, so that they are kept under
     // the names they were made for.
-    if (!autoSaveBeforeLeaving()) {
+    if (!saveMemosBeforeLeaving()) {
         restoreFolderChoice();
         return;
     }
@@ -552,8 +554,21 @@ bool TForm1::saveMemos() {
     return false;
 }
 
-bool TForm1::autoSaveBeforeLeaving() {
-    if (!MemoDirty || !MemoAutoSave || saveMemos())
+bool TForm1::saveMemosBeforeLeaving() {
+    if (!MemoDirty)
+        return true;
+    if (!MemoAutoSave) {
+        const platform::MessageAnswer answer = platform::showMessage(
+            QStringLiteral("メモが変更されています。保存しますか？"), QStringLiteral("確認"),
+            platform::MessageIcon::Question, platform::MessageButtons::YesNoCancel);
+        if (answer == platform::MessageAnswer::No) {
+            MemoDirty = false; // given up knowingly
+            return true;
+        }
+        if (answer != platform::MessageAnswer::Yes)
+            return false;
+    }
+    if (saveMemos())
         return true;
     const platform::MessageAnswer answer = platform::showMessage(
         QStringLiteral("メモを保存できませんでした。保存しないで続けますか？\n"

@@ -121,9 +121,11 @@ private:
     void openFolderWithMask(const QString& mask);
     void prepareFolderData();
     MemoListing memoListing() const;
-    // Saves the memos when they changed and auto-save is on; when that fails the user decides
-    // whether to go on without them. False: stay.
-    bool autoSaveBeforeLeaving();
+    // Before the window leaves a folder, its file type or the program: memos that changed are
+    // saved when auto-save is on, else the user is asked whether to save them (Yes), drop them
+    // (No) or stay (Cancel). When the save fails the user decides whether to go on without them.
+    // False: stay.
+    bool saveMemosBeforeLeaving();
     bool saveMemos();
     // The folder list and file type back to what the file list shows, after a refused change.
     void restoreFolderChoice();

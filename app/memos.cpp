@@ -7,7 +7,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QStringDecoder>
 
 #include <algorithm>
 
@@ -29,32 +28,43 @@ struct LoadedMemo {
 };
 std::vector<LoadedMemo> loadedMemos;
 
-// The listed files by name without regard to case; the first of equal names wins.
-class NameIndex {
-public:
-    explicit NameIndex(const MemoListing& listing) {
-        const int count = std::min<int>(listing.fileCount, int(listing.names.size()));
-        for (int k = 0; k < count; ++k) {
-            const QString key = listing.names[k].toCaseFolded();
-            if (!index_.contains(key))
-                index_.insert(key, k);
-        }
+// The listed file each pair of a memo file belongs to, -1 for none. A name that is exactly a
+// listed name belongs to that file. Only a name that matches no listed name exactly is compared
+// without regard to case, and then goes to the first file of that name that no pair names
+// exactly: "A.JPG" and "a.jpg" in one folder each keep their own memo. A name line is read as
+// code page 932 or as UTF-8, whichever names a file.
+std::vector<int> filesOfPairs(const std::vector<MemoPair>& pairs, const MemoListing& listing) {
+    const int count = std::clamp<int>(listing.fileCount, 0, int(listing.names.size()));
+    QHash<QString, int> exact;
+    QHash<QString, QList<int>> folded;
+    for (int k = 0; k < count; ++k) {
+        exact.insert(listing.names[k], k);
+        folded[listing.names[k].toCaseFolded()].push_back(k);
     }
 
-    // The file a name line of the memo file stands for, read as code page 932 or as UTF-8;
-    // -1 when it names no listed file.
-    int find(const QByteArray& line) const {
-        const int k = index_.value(platform::fromCp932(line).toCaseFolded(), -1);
-        if (k >= 0)
-            return k;
-        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-        const QString name = utf8(line);
-        return utf8.hasError() ? -1 : index_.value(name.toCaseFolded(), -1);
+    std::vector<int> files(pairs.size(), -1);
+    std::vector<QStringList> readings(pairs.size());
+    std::vector<bool> namedExactly(size_t(count), false);
+    for (size_t i = 0; i < pairs.size(); ++i) {
+        readings[i] = platform::cp932OrUtf8Readings(pairs[i].name);
+        for (const QString& name : readings[i])
+            if (const int k = exact.value(name, -1); k >= 0 && files[i] < 0) {
+                files[i] = k;
+                namedExactly[size_t(k)] = true;
+            }
     }
-
-private:
-    QHash<QString, int> index_;
-};
+    const auto firstNotNamedExactly = [&](const QStringList& names) {
+        for (const QString& name : names)
+            for (const int k : folded.value(name.toCaseFolded()))
+                if (!namedExactly[size_t(k)])
+                    return k;
+        return -1;
+    };
+    for (size_t i = 0; i < pairs.size(); ++i)
+        if (files[i] < 0)
+            files[i] = firstNotNamedExactly(readings[i]);
+    return files;
+}
 
 std::vector<MemoPair> pairsOf(const QByteArray& bytes) {
     QList<QByteArray> lines = bytes.split('\n');
@@ -111,23 +121,18 @@ MemoFileContents readMemoFile(const QString& path) {
     return contents;
 }
 
-QByteArray memoNameBytes(const QString& name) {
-    const QByteArray cp932 = platform::toCp932(name);
-    return platform::fromCp932(cp932) == name ? cp932 : name.toUtf8();
-}
-
 MemoFileState LoadMemos(const MemoListing& listing) {
     loadedMemos.clear();
     const MemoFileContents contents = readMemoFile(memoFilePath(listing.folder));
     if (contents.state != MemoFileState::Read)
         return contents.state;
     loadedMemos.resize(size_t(std::max(0, listing.fileCount)));
-    const NameIndex index(listing);
-    for (const MemoPair& pair : contents.pairs) {
-        const int k = index.find(pair.name);
+    const std::vector<int> files = filesOfPairs(contents.pairs, listing);
+    for (size_t i = 0; i < files.size(); ++i) {
+        const int k = files[i];
         if (k < 0 || k >= Memos.size())
             continue;
-        const QByteArray bytes = platform::cutCp932(pair.memo, MemoBytes);
+        const QByteArray bytes = platform::cutCp932(contents.pairs[i].memo, MemoBytes);
         Memos[k] = platform::fromCp932(bytes);
         loadedMemos[size_t(k)] = {Memos[k], bytes};
     }
@@ -147,15 +152,15 @@ bool SaveMemos(const MemoListing& listing) {
     for (int k = 0; k < count; ++k) {
         if (Memos[k].isEmpty() || !canHoldMemo(listing.names[k]))
             continue;
-        appendLine(out, memoNameBytes(listing.names[k]));
+        appendLine(out, platform::toCp932OrUtf8(listing.names[k]));
         appendLine(out, memoBytes(k));
     }
-    const NameIndex index(listing);
-    for (const MemoPair& pair : old.pairs) {
-        if (index.find(pair.name) >= 0)
+    const std::vector<int> files = filesOfPairs(old.pairs, listing);
+    for (size_t i = 0; i < files.size(); ++i) {
+        if (files[i] >= 0)
             continue;
-        appendLine(out, pair.name);
-        appendLine(out, pair.memo);
+        appendLine(out, old.pairs[i].name);
+        appendLine(out, old.pairs[i].memo);
     }
 
     if (!platform::replaceFile(path, out))

@@ -50,22 +50,21 @@ struct MemoFileContents {
 // Reads the memo file at path; lines end in CR LF or LF alone.
 MemoFileContents readMemoFile(const QString& path);
 
-// The bytes a file name is written as: code page 932, or UTF-8 for a name that code page 932
-// cannot hold (a name only a Linux file system can have); both are recognised when loading.
-QByteArray memoNameBytes(const QString& name);
-
 // A name with a line break cannot stand on a line of the memo file, so its file has no memo.
 bool canHoldMemo(const QString& name);
 
 // Loads the listing's memo file into Memos (which must hold fileCount + 9 entries): each pair
-// whose name matches a listed file without regard to case gives that file its memo, cut to 40
-// bytes without splitting a double-byte character. MemoDirty becomes false. A missing file
-// changes nothing; a file that cannot be read changes nothing and reports Unreadable.
+// whose name matches a listed file gives that file its memo, cut to 40 bytes without splitting a
+// double-byte character. A name matches its own file exactly; only a name that matches no listed
+// name exactly matches without regard to case (a file no other pair names exactly). Names are
+// written in code page 932, or in UTF-8 when code page 932 cannot hold them, and are found
+// either way. MemoDirty becomes false. A missing file changes nothing; a file that cannot be
+// read changes nothing and reports Unreadable.
 MemoFileState LoadMemos(const MemoListing& listing);
 
 // Writes the listing's memos to its folder's memo file, followed by the pairs of the existing
-// file whose names are not listed, in their old order. Memos loaded and not changed since are
-// written back as the very bytes they were read from. True and MemoDirty false when the new file
-// is in place; false (MemoDirty unchanged, the old file untouched) when it could not be written
-// or the existing file could not be read.
+// file that match no listed file (as LoadMemos matches them), in their old order. Memos loaded and
+// not changed since are written back as the very bytes they were read from. True and MemoDirty
+// false when the new file is in place; false (MemoDirty unchanged, the old file untouched) when it
+// could not be written or the existing file could not be read.
 bool SaveMemos(const MemoListing& listing);

@@ -63,7 +63,7 @@ QString pathInFolder(const QString& folder, const QString& name) {
 
 QString chooseStartFolder(const QString& stored, const QString& programFolder,
                           const FolderProbe& probe) {
-    if (stored.isEmpty() || !QDir::isAbsolutePath(stored))
+    if (stored.isEmpty() || !QDir::isAbsolutePath(stored) || probe.volumeMissing(stored))
         return programFolder;
     const QString drive = probe.driveOf(stored);
     if (!probe.driveReady(drive))

@@ -49,10 +49,12 @@ struct FolderProbe {
     std::function<QString(const QString& path)> driveOf; // root of the volume holding path
     std::function<bool(const QString& drive)> driveReady;
     std::function<bool(const QString& folder)> folderExists;
+    // The volume that held path is not mounted now (a card taken out).
+    std::function<bool(const QString& path)> volumeMissing;
 };
 
 // The folder to open at start: the program's own folder when no folder is stored (or the
-// stored one is not an absolute path) or its drive is not ready; else the stored folder when it
-// exists, else the root of its drive.
+// stored one is not an absolute path), or its drive is not ready, or the volume it was on is not
+// mounted now; else the stored folder when it exists, else the root of its drive.
 QString chooseStartFolder(const QString& stored, const QString& programFolder,
                           const FolderProbe& probe);

@@ -1,5 +1,7 @@
 #include "platform/codepage.h"
 
+#include <QStringDecoder>
+
 #include <cerrno>
 #include <iconv.h>
 #include <stdexcept>
@@ -106,6 +108,22 @@ QString fromCp932(const QByteArray& bytes) {
         }
     }
     return QString(reinterpret_cast<const QChar*>(utf16.constData()), utf16.size() / 2);
+}
+
+QByteArray toCp932OrUtf8(const QString& text) {
+    const QByteArray cp932 = toCp932(text);
+    return fromCp932(cp932) == text ? cp932 : text.toUtf8();
+}
+
+QStringList cp932OrUtf8Readings(const QByteArray& bytes) {
+    const QString cp932 = fromCp932(bytes);
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString utf8 = decoder(bytes);
+    if (decoder.hasError() || utf8 == cp932)
+        return {cp932};
+    if (toCp932OrUtf8(utf8) == bytes || cp932.contains(QChar::ReplacementCharacter))
+        return {utf8, cp932};
+    return {cp932, utf8};
 }
 
 int cp932MissingCharacters(const QString& text) {

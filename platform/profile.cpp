@@ -32,17 +32,22 @@ bool sameName(const QString& a, const QString& b) {
     return a.compare(b, Qt::CaseInsensitive) == 0;
 }
 
+// A value as it is read: without blanks around it, and without matching quotes around it all.
+QString unquoted(const QString& text) {
+    const QString value = text.trimmed();
+    if (value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'') &&
+        value.back() == value.front())
+        return value.mid(1, value.size() - 2);
+    return value;
+}
+
 // Key and value of a "key=value" line; false for other lines.
 bool splitEntry(const QString& line, QString& key, QString& value) {
     const qsizetype eq = line.indexOf(u'=');
     if (eq < 0 || line.trimmed().startsWith(u';'))
         return false;
     key = line.left(eq).trimmed();
-    value = line.mid(eq + 1).trimmed();
-    // A value wholly in matching quotes reads without them.
-    if (value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'') &&
-        value.back() == value.front())
-        value = value.mid(1, value.size() - 2);
+    value = unquoted(line.mid(eq + 1));
     return true;
 }
 
@@ -152,9 +157,10 @@ QString Profile::readString(const QString& section, const QString& key,
     const int line = s < 0 ? -1 : findKey(s, key);
     if (line < 0)
         return defaultValue;
-    QString k, v;
-    splitEntry(lines_[size_t(line)].text, k, v);
-    return v;
+    // The value's own bytes: a value code page 932 cannot hold is stored in UTF-8. ('=' is never
+    // part of a double-byte character in either.)
+    const QByteArray& raw = lines_[size_t(line)].raw;
+    return unquoted(cp932OrUtf8Readings(raw.mid(raw.indexOf('=') + 1)).front());
 }
 
 int Profile::readInteger(const QString& section, const QString& key, int defaultValue) const {
@@ -166,22 +172,28 @@ bool Profile::readBool(const QString& section, const QString& key, bool defaultV
     return readInteger(section, key, defaultValue ? 1 : 0) != 0;
 }
 
-void Profile::setLine(int index, const QString& text) {
-    lines_[size_t(index)] = {toCp932(text), text};
+void Profile::setEntry(int index, const QString& key, const QString& value) {
+    // Blanks at either end, or quotes of the value's own around it all, would be lost in reading;
+    // in quotes they stay.
+    const QString stored = unquoted(value) == value ? value : u'"' + value + u'"';
+    const QByteArray raw = toCp932(key) + '=' + toCp932OrUtf8(stored);
+    lines_[size_t(index)] = {raw, key + u'=' + stored};
 }
 
 void Profile::writeString(const QString& section, const QString& key, const QString& value) {
+    if (value.contains(u'\n') || value.contains(u'\r'))
+        return;
     int s = findSection(section);
     if (s < 0) {
-        lines_.push_back({{}, {}});
-        setLine(int(lines_.size()) - 1, u'[' + section + u']');
+        const QString text = u'[' + section + u']';
+        lines_.push_back({toCp932(text), text});
         s = int(lines_.size()) - 1;
     }
     const int existing = findKey(s, key);
     if (existing >= 0) {
         QString k, v;
         splitEntry(lines_[size_t(existing)].text, k, v);
-        setLine(existing, k + u'=' + value);
+        setEntry(existing, k, value);
         return;
     }
     // A new key goes after the section's last entry, before blank lines that end the section.
@@ -190,7 +202,7 @@ void Profile::writeString(const QString& section, const QString& key, const QStr
         if (!lines_[i].text.trimmed().isEmpty())
             insertAt = i + 1;
     lines_.insert(lines_.begin() + std::ptrdiff_t(insertAt), Line{});
-    setLine(int(insertAt), key + u'=' + value);
+    setEntry(int(insertAt), key, value);
 }
 
 void Profile::writeInteger(const QString& section, const QString& key, int value) {

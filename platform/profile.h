@@ -1,4 +1,6 @@
 // The settings file: an INI file of [sections] and key=value lines in code page 932.
+// A value code page 932 cannot hold exactly (a folder named "café") is stored in UTF-8 instead,
+// as the memo files store such names, so that every value written reads back as it was.
 //
 // Sections and keys compare without regard to case; a key that exists keeps its spelling when
 // it is rewritten, and lines the program does not know are kept as they are. Integers read the
@@ -33,6 +35,9 @@ public:
     // Any integer other than 0 reads as true; a value that is not an integer gives the default.
     bool readBool(const QString& section, const QString& key, bool defaultValue) const;
 
+    // Every value reads back as it was written: one code page 932 cannot hold is stored in
+    // UTF-8, one with blanks at either end or in quotes of its own in quotes. A value with a line
+    // break cannot stand on a line: the key keeps what it had.
     void writeString(const QString& section, const QString& key, const QString& value);
     void writeInteger(const QString& section, const QString& key, int value);
     void writeBool(const QString& section, const QString& key, bool value);
@@ -51,7 +56,8 @@ private:
     int findSection(const QString& section) const;
     // Index of the key's line within the section that starts at sectionLine, or -1.
     int findKey(int sectionLine, const QString& key) const;
-    void setLine(int index, const QString& text);
+    // The line "key=value"; a value code page 932 cannot hold exactly is stored in UTF-8.
+    void setEntry(int index, const QString& key, const QString& value);
 
     QString path_;
     std::vector<Line> lines_;

@@ -24,6 +24,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -315,6 +316,34 @@ TEST_F(MainWindowTest, AMissingStoredFolderStartsAtItsDriveAndSettingsAreWritten
     EXPECT_TRUE(f.readAll().contains("J6Isize=0\r\n")); // the stored spelling stays
 }
 
+// The folder is written at exit and opened at the next start, whatever its name: code page 932
+// holds none of these exactly.
+TEST_F(MainWindowTest, FoldersCodePage932CannotNameAreOpenedAgainAtTheNextStart) {
+    start(folder_);
+    for (const QString& name :
+         {QStringLiteral("café"), QStringLiteral("旅行〜2024"), QStringLiteral("写真−1")}) {
+        const QString folder = folder_ + u'/' + name;
+        ASSERT_TRUE(QDir(folder_).mkdir(name));
+        Form1->DirectoryListBox1->setDirectory(folder);
+        ShutDown();
+        ASSERT_TRUE(StartUp());
+        EXPECT_EQ(Form1->DirectoryListBox1->directory(), folder);
+    }
+    EXPECT_TRUE(settings_.bytes().contains(QFile::encodeName(folder_) + "/\xE5\x86\x99"))
+        << "in UTF-8, which other programs read as well";
+}
+
+// A card that is not inserted is a drive that is not ready: the program's own folder, not "/".
+TEST_F(MainWindowTest, AStoredFolderOnACardThatIsNotInsertedStartsInTheProgramsFolder) {
+    const QString card = QStringLiteral("/media/tazu-test-user/NO-SUCH-CARD");
+    ASSERT_FALSE(QFileInfo::exists(card));
+    RecordingAnswerer answers;
+    start(card + QStringLiteral("/DCIM"));
+    EXPECT_EQ(Form1->DirectoryListBox1->directory(),
+              QDir::cleanPath(QCoreApplication::applicationDirPath()));
+    EXPECT_TRUE(answers.messages.empty());
+}
+
 TEST_F(MainWindowTest, SelectionAndCopiesStayAcrossPagesAndMakeTheSheetCount) {
     for (int i = 0; i < 12; ++i)
         makeFile(QStringLiteral("%1.jpg").arg(i, 2, 10, QLatin1Char('0')));
@@ -365,26 +394,78 @@ TEST_F(MainWindowTest, ACellShowsTheStartOfALongMemoAndTakesZeroCopiesAsOne) {
     EXPECT_EQ(Copies[0], 7);
 }
 
-TEST_F(MainWindowTest, MemosAreSavedOnLeavingAFolderOnlyWithAutoSave) {
+// Changed memos are saved without a word with auto-save on; with it off the user is asked
+// whether to save them, drop them or stay where they are.
+TEST_F(MainWindowTest, ChangedMemosAreSavedOrAskedAboutBeforeTheWindowLeavesThem) {
     makeFile(QStringLiteral("a.jpg"));
+    makeFile(QStringLiteral("b.bmp"));
     QTemporaryDir other;
+    const QString otherPath = QDir::cleanPath(other.path());
+    const QString memo = QStringLiteral("メモ");
+    const QByteArray saved = "a.jpg\r\n\x83\x81\x83\x82\r\n";
     start(folder_);
-    for (bool autoSave : {false, true}) {
-        MemoAutoSave = autoSave;
-        Form1->DirectoryListBox1->setDirectory(folder_);
-        memoField(0)->setText(QStringLiteral("メモ"));
-        EXPECT_TRUE(MemoDirty);
-        Form1->DirectoryListBox1->setDirectory(other.path());
-        EXPECT_EQ(memoFileOf(folder_), autoSave ? "a.jpg\r\n\x83\x81\x83\x82\r\n" : "(none)");
+    Form1->show();
+    RecordingAnswerer answers;
+
+    // Cancel: the folder, the file type and the window stay as they were, with the memo.
+    memoField(0)->setText(memo);
+    answers.script = {MessageAnswer::Cancel, MessageAnswer::Cancel, MessageAnswer::Cancel};
+    Form1->DirectoryListBox1->setDirectory(otherPath);
+    Form1->FilterComboBox1->setItemIndex(3); // BMP
+    Form1->FilterComboBox1Change();
+    EXPECT_FALSE(Form1->close());
+    ASSERT_EQ(answers.messages.size(), 3u);
+    for (const platform::MessageRequest& asked : answers.messages) {
+        EXPECT_EQ(asked.text, QStringLiteral("メモが変更されています。保存しますか？"));
+        EXPECT_EQ(asked.buttons, platform::MessageButtons::YesNoCancel);
     }
+    EXPECT_TRUE(Form1->isVisible());
+    EXPECT_EQ(Form1->DirectoryListBox1->directory(), folder_);
+    EXPECT_EQ(Form1->FilterComboBox1->itemIndex(), 0);
+    EXPECT_EQ(nameShown(0), QStringLiteral("a.jpg"));
+    EXPECT_EQ(memoField(0)->text(), memo);
+    EXPECT_TRUE(MemoDirty);
+    EXPECT_EQ(memoFileOf(folder_), "(none)");
+
+    // No drops the memo, Yes saves it.
+    answers.script = {MessageAnswer::No};
+    Form1->DirectoryListBox1->setDirectory(otherPath);
+    EXPECT_EQ(Form1->DirectoryListBox1->directory(), otherPath);
+    EXPECT_EQ(memoFileOf(folder_), "(none)");
+    Form1->DirectoryListBox1->setDirectory(folder_);
+    EXPECT_TRUE(memoField(0)->text().isEmpty());
+    memoField(0)->setText(memo);
+    answers.script = {MessageAnswer::Yes};
+    Form1->DirectoryListBox1->setDirectory(otherPath);
+    EXPECT_EQ(memoFileOf(folder_), saved);
+
     // Back in the folder the memo is there again, and showing it is no change.
     Form1->DirectoryListBox1->setDirectory(folder_);
-    EXPECT_EQ(memoField(0)->text(), QStringLiteral("メモ"));
+    EXPECT_EQ(memoField(0)->text(), memo);
     EXPECT_FALSE(MemoDirty);
     // An empty folder's page fill does not count as a change either.
-    Form1->DirectoryListBox1->setDirectory(other.path());
+    Form1->DirectoryListBox1->setDirectory(otherPath);
     EXPECT_FALSE(MemoDirty);
-    EXPECT_EQ(memoFileOf(other.path()), "(none)");
+    EXPECT_EQ(memoFileOf(otherPath), "(none)");
+    EXPECT_EQ(answers.messages.size(), 5u);
+
+    // With auto-save on nothing is asked.
+    MemoAutoSave = true;
+    ASSERT_TRUE(QFile::remove(folder_ + QStringLiteral("/tazu.txt")));
+    Form1->DirectoryListBox1->setDirectory(folder_);
+    memoField(0)->setText(memo);
+    Form1->DirectoryListBox1->setDirectory(otherPath);
+    EXPECT_EQ(memoFileOf(folder_), saved);
+    EXPECT_EQ(answers.messages.size(), 5u);
+
+    // Quitting asks as well; Yes saves and the window closes.
+    MemoAutoSave = false;
+    Form1->DirectoryListBox1->setDirectory(folder_);
+    memoField(0)->setText(QStringLiteral("last"));
+    answers.script = {MessageAnswer::Yes};
+    EXPECT_TRUE(Form1->close());
+    EXPECT_EQ(answers.messages.size(), 6u);
+    EXPECT_EQ(memoFileOf(folder_), "a.jpg\r\nlast\r\n");
 }
 
 TEST_F(MainWindowTest, AFailedAutoSaveLetsTheUserStayWithTheMemos) {
@@ -407,6 +488,17 @@ TEST_F(MainWindowTest, AFailedAutoSaveLetsTheUserStayWithTheMemos) {
     EXPECT_EQ(Form1->DirectoryListBox1->directory(), folder_);
     EXPECT_EQ(Memos[0], QStringLiteral("keep me"));
     EXPECT_TRUE(MemoDirty);
+
+    // Without auto-save, a Yes whose save fails goes the same way.
+    MemoAutoSave = false;
+    answers.script = {MessageAnswer::Yes, MessageAnswer::Ok, MessageAnswer::No};
+    Form1->DirectoryListBox1->setDirectory(other.path());
+    ASSERT_EQ(answers.messages.size(), 6u);
+    EXPECT_EQ(answers.messages[4].text, QStringLiteral("書き込めません"));
+    EXPECT_EQ(answers.messages[5].buttons, platform::MessageButtons::YesNo);
+    EXPECT_EQ(Form1->DirectoryListBox1->directory(), folder_);
+    EXPECT_TRUE(MemoDirty);
+    MemoAutoSave = true;
 
     // Closing the window asks the same; staying keeps it open.
     Form1->show();
@@ -486,6 +578,7 @@ TEST_F(MainWindowTest, PrintingAsksForASelectionThenThePrinterAndTheSettingsAndP
     }
     EXPECT_EQ(pictures, 3);
     EXPECT_EQ(texts, std::vector<QString>{QStringLiteral("運動会")}) << "empty memos print nothing";
+    ASSERT_FALSE(printer.operations.empty());
     EXPECT_EQ(printer.operations.back().kind, platform::PrintOperation::Kind::EndDoc);
     EXPECT_FALSE(OKBottomDlg->isVisible());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
@@ -534,6 +627,7 @@ TEST_F(MainWindowTest, EscapeInTheProgressDialogStopsTheJobBeforeItsNextPicture)
     for (const auto& op : printer.operations)
         pictures += op.kind == platform::PrintOperation::Kind::Picture;
     EXPECT_EQ(pictures, 1);
+    ASSERT_FALSE(printer.operations.empty());
     EXPECT_EQ(printer.operations.back().kind, platform::PrintOperation::Kind::Abort);
     EXPECT_FALSE(OKBottomDlg->isVisible());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);

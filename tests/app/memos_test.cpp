@@ -103,6 +103,35 @@ TEST_F(MemosTest, ARewriteKeepsEveryOtherFilesMemo) {
     EXPECT_EQ(Memos[2], QStringLiteral("utf-8 name"));
 }
 
+// Linux lets A.JPG and a.jpg stand in one folder: each keeps its own memo, and a name in
+// another case goes to the one of them that no pair names exactly.
+TEST_F(MemosTest, NamesThatDifferOnlyInCaseKeepTheirOwnMemos) {
+    writeMemoFile("A.JPG\r\nupper\r\na.jpg\r\nlower\r\n");
+    MemoListing l = listing({"A.JPG", "a.jpg"});
+    ASSERT_EQ(LoadMemos(l), MemoFileState::Read);
+    EXPECT_EQ(Memos.mid(0, 2), QStringList({"upper", "lower"}));
+    Memos[1] = QStringLiteral("changed");
+    ASSERT_TRUE(SaveMemos(l));
+    EXPECT_EQ(memoFile(), "A.JPG\r\nupper\r\na.jpg\r\nchanged\r\n");
+
+    writeMemoFile("a.JPG\r\nmixed\r\nA.JPG\r\nupper\r\n");
+    listing(l.names);
+    ASSERT_EQ(LoadMemos(l), MemoFileState::Read);
+    EXPECT_EQ(Memos.mid(0, 2), QStringList({"upper", "mixed"}));
+    ASSERT_TRUE(SaveMemos(l));
+    EXPECT_EQ(memoFile(), "A.JPG\r\nupper\r\na.jpg\r\nmixed\r\n");
+
+    // With a.jpg beyond the files taking part its pair is no memo of A.JPG and is kept.
+    writeMemoFile("A.JPG\r\nupper\r\na.jpg\r\nlower\r\n");
+    l.fileCount = 1;
+    listing(l.names);
+    ASSERT_EQ(LoadMemos(l), MemoFileState::Read);
+    EXPECT_EQ(Memos[0], QStringLiteral("upper"));
+    Memos[0] = QStringLiteral("new");
+    ASSERT_TRUE(SaveMemos(l));
+    EXPECT_EQ(memoFile(), "A.JPG\r\nnew\r\na.jpg\r\nlower\r\n");
+}
+
 TEST_F(MemosTest, AMemoFileThatCannotBeReadIsNeitherLoadedNorReplaced) {
     ASSERT_TRUE(QDir(dir_.path()).mkdir("tazu.txt"));
     const MemoListing l = listing({"a.jpg"});

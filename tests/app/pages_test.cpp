@@ -68,14 +68,19 @@ TEST(PagesTest, FileTypesWithAndWithoutCam) {
 
 TEST(PagesTest, StartFolderRules) {
     bool ready = true;
+    bool mounted = true;
     const FolderProbe probe{[](const QString&) { return QStringLiteral("/media/card"); },
                             [&](const QString&) { return ready; },
-                            [](const QString& f) { return f == "/media/card/DCIM"; }};
+                            [](const QString& f) { return f == "/media/card/DCIM"; },
+                            [&](const QString&) { return !mounted; }};
     const QString program = QStringLiteral("/opt/tazu");
     EXPECT_EQ(chooseStartFolder("", program, probe), program);
     EXPECT_EQ(chooseStartFolder("relative/folder", program, probe), program);
     EXPECT_EQ(chooseStartFolder("/media/card/DCIM", program, probe), "/media/card/DCIM");
     EXPECT_EQ(chooseStartFolder("/media/card/OLD", program, probe), "/media/card");
+    mounted = false; // the card was taken out: as a drive that is not ready
+    EXPECT_EQ(chooseStartFolder("/media/card/OLD", program, probe), program);
+    mounted = true;
     ready = false;
     EXPECT_EQ(chooseStartFolder("/media/card/DCIM", program, probe), program);
 }

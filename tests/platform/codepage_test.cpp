@@ -30,6 +30,26 @@ TEST(Codepage, UnmappableAndInvalidInputDegradesWithoutLoss) {
     EXPECT_EQ(fromCp932(QByteArray("\x88\x20x")).back(), u'x');
 }
 
+// Names a Linux file system allows but code page 932 cannot hold, or gives back as a look-alike
+// (U+301C WAVE DASH and U+2212 MINUS SIGN), are kept in UTF-8 and read back as they were; names
+// it holds stay in code page 932 for other programs.
+TEST(Codepage, TextCodePage932CannotHoldIsKeptInUtf8) {
+    for (const QString& name :
+         {QStringLiteral("café"), QStringLiteral("旅行〜2024"), QStringLiteral("写真−1")}) {
+        const QByteArray bytes = toCp932OrUtf8(name);
+        EXPECT_EQ(bytes, name.toUtf8()) << name.toStdString();
+        EXPECT_EQ(cp932OrUtf8Readings(bytes).front(), name) << name.toStdString();
+    }
+    for (const QString& name : {QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("ｶﾒﾗ～①")}) {
+        const QByteArray bytes = toCp932OrUtf8(name);
+        EXPECT_EQ(bytes, toCp932(name)) << name.toStdString();
+        EXPECT_EQ(cp932OrUtf8Readings(bytes), QStringList{name}) << name.toStdString();
+    }
+    // UTF-8 written by another program for a name code page 932 could hold is one reading.
+    EXPECT_TRUE(cp932OrUtf8Readings(QStringLiteral("写真.jpg").toUtf8())
+                    .contains(QStringLiteral("写真.jpg")));
+}
+
 TEST(Codepage, CutsNeverSplitADoubleByteCharacter) {
     // 39 ASCII bytes and then a double-byte character: 40 bytes cannot hold it whole.
     const QString memo = QString(39, u'a') + QStringLiteral("メモ");

@@ -95,6 +95,33 @@ TEST(Profile, StoresJapaneseKeysAndValuesInCodePage932) {
               QStringLiteral("ＭＳ Ｐゴシック"));
 }
 
+TEST(Profile, EveryValueReadsBackAsItWasWritten) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("t.INI"));
+    const QStringList values{QStringLiteral("/pictures/café"),
+                             QStringLiteral("/旅行〜2024"),
+                             QStringLiteral("/写真−1"),
+                             QStringLiteral("ＭＳ Ｐゴシック"),
+                             QStringLiteral("ｶﾒﾗ"),
+                             QStringLiteral(" blanks "),
+                             QStringLiteral("\"in quotes\""),
+                             QStringLiteral("'single'")};
+    {
+        Profile p(path);
+        for (qsizetype i = 0; i < values.size(); ++i)
+            p.writeString(QStringLiteral("S"), QStringLiteral("k%1").arg(i), values[i]);
+        p.writeString(QStringLiteral("S"), QStringLiteral("k0"), QStringLiteral("two\nlines"));
+        ASSERT_TRUE(p.save());
+    }
+    const QByteArray bytes = readAll(path);
+    EXPECT_TRUE(bytes.contains("k0=/pictures/caf\xC3\xA9\r\n")) << "UTF-8, as in the memo file";
+    EXPECT_TRUE(bytes.contains("k3=" + toCp932(values[3]) + "\r\n"));
+    const Profile again(path);
+    for (qsizetype i = 0; i < values.size(); ++i)
+        EXPECT_EQ(again.readString(QStringLiteral("S"), QStringLiteral("k%1").arg(i), {}),
+                  values[i]);
+}
+
 TEST(Profile, AFailedSaveLeavesTheOldFileAndUnknownBytesSurvive) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("t.INI"));
