@@ -6,6 +6,7 @@
 #include "imaging/all.h"
 #include "imaging/fullsize.h"
 #include "imaging/j6i.h"
+#include "platform/checked.h"
 #include "platform/dib.h"
 #include "tests/support/answerer.h"
 #include "tests/support/decodeddib.h"
@@ -309,6 +310,24 @@ TEST_F(ViewerTest, PicturesThatCannotBeOpenedLeaveNothingShown) {
     close();
     EXPECT_EQ(CurrentDib.header, nullptr);
     EXPECT_EQ(DecodedDib.info, nullptr);
+}
+
+TEST_F(ViewerTest, A24BitBmpBeyondTheSizeRuleIsAnOverflowAndNoPicture) {
+    // 40000 × 40000 pixels of 3 bytes need more than 2^31 bytes: the size rule overflows.
+    platform::BitmapFileHeader fileHeader{platform::BmpFileType, 54 + 64, 0, 0, 54};
+    platform::BitmapInfoHeader header{};
+    header.biSize = 40;
+    header.biWidth = 40000;
+    header.biHeight = 40000;
+    header.biPlanes = 1;
+    header.biBitCount = 24;
+    QByteArray file(reinterpret_cast<const char*>(&fileHeader), sizeof fileHeader);
+    file += QByteArray(reinterpret_cast<const char*>(&header), sizeof header) + QByteArray(64, 0);
+    EXPECT_FALSE(open(write(QStringLiteral("huge.bmp"), file)));
+    EXPECT_EQ(answers.texts(), QStringList{platform::OverflowError().text()});
+    EXPECT_FALSE(viewer->All1->hasPicture());
+    close();
+    EXPECT_EQ(CurrentDib.header, nullptr);
 }
 
 } // namespace
