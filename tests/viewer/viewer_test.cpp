@@ -270,6 +270,41 @@ TEST_F(ViewerTest, AGifIsSavedAtItsZoomAndCopiedAtItsOwnSize) {
     close();
 }
 
+TEST_F(ViewerTest, A24BitBmpWithAColourTableIsSavedAndCopied) {
+    // A true-colour picture may carry a colour table it does not need; the held picture keeps
+    // only the rows, and what is saved and copied must say so.
+    QImage picture(5, 3, QImage::Format_RGB32);
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 5; ++x)
+            picture.setPixel(x, y, qRgb(40 * x, 70 * y, 200));
+    QByteArray dib = platform::imageToDib(picture, 24).value;
+    platform::BitmapInfoHeader header{};
+    std::memcpy(&header, dib.constData(), sizeof header);
+    header.biClrUsed = 256;
+    dib.replace(0, sizeof header,
+                QByteArray(reinterpret_cast<const char*>(&header), sizeof header));
+    dib.insert(sizeof header, QByteArray(256 * 4, '\x33'));
+    const platform::BitmapFileHeader fileHeader{platform::BmpFileType, uint32_t(14 + dib.size()), 0,
+                                                0, 14 + 40 + 256 * 4};
+    const QByteArray file =
+        QByteArray(reinterpret_cast<const char*>(&fileHeader), sizeof fileHeader) + dib;
+
+    ASSERT_TRUE(open(write(QStringLiteral("table.bmp"), file)));
+    EXPECT_EQ(LoadResult, HeldAsDib);
+    const QImage saved = QImage::fromData(save(QStringLiteral("saved.bmp")), "BMP");
+    EXPECT_EQ(saved.convertToFormat(QImage::Format_RGB32), picture);
+    item("K5")->trigger();
+    const QMimeData* copied = QGuiApplication::clipboard()->mimeData();
+    ASSERT_NE(copied, nullptr);
+    EXPECT_EQ(qvariant_cast<QImage>(copied->imageData()).convertToFormat(QImage::Format_RGB32),
+              picture);
+    EXPECT_EQ(QImage::fromData(copied->data(QStringLiteral("image/bmp")), "BMP")
+                  .convertToFormat(QImage::Format_RGB32),
+              picture);
+    EXPECT_TRUE(answers.messages.empty());
+    close();
+}
+
 TEST_F(ViewerTest, ResetShowsThePictureUncorrectedAndKeepsWhenTheCorrectionsAct) {
     QImage picture(64, 48, QImage::Format_RGB32);
     picture.fill(qRgb(100, 100, 100));
