@@ -305,6 +305,40 @@ TEST_F(ViewerTest, A24BitBmpWithAColourTableIsSavedAndCopied) {
     close();
 }
 
+TEST_F(ViewerTest, ABmpWithAlphaIsShownSavedAndCopiedOverWhite) {
+    // 16 bits a pixel, 5-5-5 and one alpha bit (BI_ALPHABITFIELDS): opaque red, transparent red.
+    platform::BitmapInfoHeader header{};
+    header.biSize = 40;
+    header.biWidth = 2;
+    header.biHeight = 1;
+    header.biPlanes = 1;
+    header.biBitCount = 16;
+    header.biCompression = platform::BI_ALPHABITFIELDS;
+    const uint32_t masks[] = {0x7C00, 0x03E0, 0x001F, 0x8000};
+    const uint16_t row[] = {0xFC00, 0x7C00};
+    const platform::BitmapFileHeader fileHeader{platform::BmpFileType, 14 + 40 + 16 + 4, 0, 0,
+                                                14 + 40 + 16};
+    const QByteArray file = QByteArray(reinterpret_cast<const char*>(&fileHeader), 14) +
+                            QByteArray(reinterpret_cast<const char*>(&header), 40) +
+                            QByteArray(reinterpret_cast<const char*>(masks), 16) +
+                            QByteArray(reinterpret_cast<const char*>(row), 4);
+    const std::vector<QRgb> expected = {qRgb(255, 0, 0), qRgb(255, 255, 255)};
+    const auto pixels = [](const QImage& image) {
+        return image.isNull() ? std::vector<QRgb>{}
+                              : std::vector<QRgb>{image.pixel(0, 0), image.pixel(1, 0)};
+    };
+
+    ASSERT_TRUE(open(write(QStringLiteral("alpha.bmp"), file)));
+    EXPECT_EQ(LoadResult, HeldByComponent);
+    EXPECT_EQ(pixels(viewer->All1->picture()), expected);
+    EXPECT_EQ(pixels(QImage::fromData(save(QStringLiteral("saved.bmp")), "BMP")), expected);
+    item("K5")->trigger();
+    const QMimeData* copied = QGuiApplication::clipboard()->mimeData();
+    ASSERT_NE(copied, nullptr);
+    EXPECT_EQ(pixels(qvariant_cast<QImage>(copied->imageData())), expected);
+    close();
+}
+
 TEST_F(ViewerTest, ResetShowsThePictureUncorrectedAndKeepsWhenTheCorrectionsAct) {
     QImage picture(64, 48, QImage::Format_RGB32);
     picture.fill(qRgb(100, 100, 100));
