@@ -179,7 +179,8 @@ int32_t GifPicture::decode(spi::DibOutput& dib, SpiProgressCallback progress, in
     // The part of the image on the canvas is kept until it is known which colour index can
     // paint the rest of the canvas white.
     const int32_t visibleColumns = std::clamp(canvasWidth_ - frameLeft_, 0, frameWidth_);
-    const int32_t visibleRows = std::clamp(canvasHeight_ - frameTop_, 0, frameHeight_);
+    const int32_t visibleRows =
+        visibleColumns > 0 ? std::clamp(canvasHeight_ - frameTop_, 0, frameHeight_) : 0;
     std::vector<GifPixelType> visible(size_t(visibleColumns) * size_t(visibleRows));
     if (const int32_t result = decodeRows(
             [&](int32_t y, const GifPixelType* line) {

@@ -176,6 +176,16 @@ TEST(GifPlugin, FrameReachingPastTheScreenIsClipped) {
     EXPECT_EQ(dib.index(29, 19), frame.pixelIndex(4, 4));
     EXPECT_EQ(dib.index(25, 15), frame.pixelIndex(0, 0));
     EXPECT_EQ(dib.colour(24, 15), White);
+
+    // Wholly beside the screen: nothing of it shows.
+    Dib beside;
+    ASSERT_EQ(gifPlugin().decode(makeGif({GifFrame{.image = frame, .left = 40}},
+                                         {.screenWidth = 30, .screenHeight = 20}),
+                                 beside),
+              SPI_SUCCESS);
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 30; ++x)
+            ASSERT_EQ(beside.colour(x, y), White) << x << ", " << y;
 }
 
 TEST(GifPlugin, EmptyScreenTakesTheFrameSize) {
