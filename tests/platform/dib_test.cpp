@@ -665,6 +665,7 @@ TEST(DibLayoutHelpers, RowBytesAndBitsOffset) {
     EXPECT_EQ(offsetOf({.bitCount = 24, .clrUsed = 256}), 40 + 256 * 4);
     EXPECT_EQ(offsetOf({.bitCount = 16, .compression = BI_BITFIELDS}), 52);
     EXPECT_EQ(offsetOf({.bitCount = 16, .compression = BI_BITFIELDS, .headerSize = 124}), 124);
+    EXPECT_EQ(offsetOf({.bitCount = 32, .compression = BI_ALPHABITFIELDS}), 56);
     EXPECT_EQ(offsetOf({.bitCount = 8, .clrUsed = 0xFFFFFFFF}), 40 + 4 * int64_t(0xFFFFFFFF));
 }
 
