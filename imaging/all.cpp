@@ -31,11 +31,15 @@ namespace {
 
 const QString unsupportedExtensionText = QStringLiteral("サポートされない拡張子");
 
-// Qt's image support can draw only on pictures of these formats, and the control's canvas must
-// stay drawable whatever format a file came in.
-QImage paintable(const QImage& image) {
-    return image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
-                                                         : QImage::Format_RGB32);
+// BMP files are read with the program's own DIB conversion, which scales bit fields of any
+// width and lays alpha over white; what it does not take (run-length encoded rows, OS/2
+// headers, embedded JPEG or PNG) is left to Qt. Null when it is left.
+QImage readBmpFile(const QString& fileName) {
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly) || file.size() > INT32_MAX)
+        return {};
+    const QByteArray bytes = file.readAll();
+    return platform::bmpFileToImage(platform::byteView(bytes)).value;
 }
 
 struct DecodedDib {
@@ -166,16 +170,23 @@ void TAll::load() {
 }
 
 void TAll::loadNative(const QString& extension) {
-    // The extension decides the format, as it does for the plug-ins: a ".BMP" must be a BMP.
-    QImageReader reader(pictureName_, extension.mid(1).toLower().toLatin1());
-    reader.setAutoDetectImageFormat(false);
-    const QImage image = reader.read();
+    QImage image;
+    if (extension == QLatin1String(".BMP"))
+        image = readBmpFile(pictureName_);
+    if (image.isNull()) {
+        // The extension decides the format, as it does for the plug-ins: a ".BMP" must be a BMP.
+        QImageReader reader(pictureName_, extension.mid(1).toLower().toLatin1());
+        reader.setAutoDetectImageFormat(false);
+        // Transparency shows the white of the paper, on the screen as in print; the canvas is
+        // then one opaque format that Qt draws on whatever the file held.
+        image = platform::flattenedOverWhite(reader.read());
+    }
     if (image.isNull()) {
         fail(NativeLoadFailed, pluginResultText(SPI_UNKNOWN_FORMAT));
         return;
     }
     forgetThumbnailState();
-    setPicture(paintable(image));
+    setPicture(image);
 }
 
 void TAll::loadThroughPlugin(const Decoder& decoder) {

@@ -1,6 +1,7 @@
 // The program's picture control: it loads a picture file as soon as it is given the file's name,
-// either through Qt's own image reading (BMP, ICO, WMF, EMF) or through a decoder plug-in, at full
-// size or, for JPEG pictures, as a quarter-size thumbnail.
+// either natively (BMP through the program's own DIB conversion, what that does not take and
+// ICO, WMF, EMF through Qt's image reading) or through a decoder plug-in, at full size or, for
+// JPEG pictures, as a quarter-size thumbnail. Transparent parts of native pictures show white.
 #pragma once
 
 #include "platform/imagecontrol.h"
@@ -26,7 +27,7 @@ class TAll : public platform::ImageControl {
 public:
     // Which decoder reads a picture, by its extension.
     enum DecoderKind {
-        NativeKind = 0, // BMP, ICO, WMF, EMF through Qt
+        NativeKind = 0, // BMP, ICO, WMF, EMF, read natively
         JpegKind = 1,
         GifKind = 2,
         TiffKind = 3,

@@ -17,6 +17,10 @@ constexpr uint32_t CoreHeaderSize = sizeof(BitmapInfoHeader);
 // fields of the longer ones.
 constexpr uint32_t MasksOffset = CoreHeaderSize;
 constexpr uint32_t MasksEnd = MasksOffset + 3 * sizeof(uint32_t);
+// The alpha mask follows the colour masks: the fourth mask of BI_ALPHABITFIELDS, a field of
+// the headers of 56 bytes and more.
+constexpr uint32_t AlphaMaskOffset = MasksEnd;
+constexpr uint32_t AlphaMaskEnd = AlphaMaskOffset + sizeof(uint32_t);
 
 constexpr QRgb OpaqueBlack = 0xFF000000u;
 
@@ -106,6 +110,34 @@ QRgb rgbFromBitfields(uint32_t pixel, const ChannelScaler& red, const ChannelSca
     return OpaqueBlack | red(pixel) << 16 | green(pixel) << 8 | blue(pixel);
 }
 
+// One channel of coverage alpha over white, rounded.
+uint32_t overWhite(uint32_t channel, uint32_t alpha) {
+    return (channel * alpha + 255 * (255 - alpha) + 127) / 255;
+}
+
+QRgb rgbOverWhite(uint32_t red, uint32_t green, uint32_t blue, uint32_t alpha) {
+    return OpaqueBlack | overWhite(red, alpha) << 16 | overWhite(green, alpha) << 8 |
+           overWhite(blue, alpha);
+}
+
+// Bit fields with their alpha channel, when the picture uses it.
+class BitfieldColours {
+public:
+    BitfieldColours(const DibLayout& layout, bool withAlpha)
+        : red_(layout.masks[0]), green_(layout.masks[1]), blue_(layout.masks[2]),
+          alpha_(withAlpha ? layout.alphaMask : 0), withAlpha_(withAlpha) {}
+
+    QRgb operator()(uint32_t pixel) const {
+        if (!withAlpha_)
+            return rgbFromBitfields(pixel, red_, green_, blue_);
+        return rgbOverWhite(red_(pixel), green_(pixel), blue_(pixel), alpha_(pixel));
+    }
+
+private:
+    ChannelScaler red_, green_, blue_, alpha_;
+    bool withAlpha_;
+};
+
 // The convert...Row functions turn one stored row into width RGB32 pixels.
 
 void convertPaletteRow(const uint8_t* source, QRgb* target, int32_t width, int32_t bitCount,
@@ -150,6 +182,22 @@ std::array<QRgb, 256> readPalette(const DibLayout& layout, ByteView info) {
     return palette;
 }
 
+// Whether any pixel of a DIB with an alpha mask has a non-zero alpha value.
+bool usesAlpha(const DibLayout& layout, ByteView pixels) {
+    if (layout.alphaMask == 0)
+        return false;
+    const size_t pixelBytes = size_t(layout.bitCount / 8);
+    for (int32_t row = 0; row < layout.height; ++row) {
+        const uint8_t* source = pixels.data() + size_t(row) * size_t(layout.rowBytes);
+        for (int32_t x = 0; x < layout.width; ++x, source += pixelBytes) {
+            const uint32_t pixel = pixelBytes == 2 ? readU16(source) : readU32(source);
+            if (pixel & layout.alphaMask)
+                return true;
+        }
+    }
+    return false;
+}
+
 void convertRows(const DibLayout& layout, ByteView info, ByteView pixels, QImage& image) {
     const auto rowOf = [&](int32_t y) {
         const int32_t storedRow = layout.topDown ? y : layout.height - 1 - y;
@@ -157,7 +205,7 @@ void convertRows(const DibLayout& layout, ByteView info, ByteView pixels, QImage
     };
     const auto lineOf = [&](int32_t y) { return reinterpret_cast<QRgb*>(image.scanLine(y)); };
     const int32_t width = layout.width;
-    const auto& masks = layout.masks;
+    const bool withAlpha = usesAlpha(layout, pixels);
 
     switch (layout.bitCount) {
     case 1:
@@ -170,10 +218,10 @@ void convertRows(const DibLayout& layout, ByteView info, ByteView pixels, QImage
     }
     case 16: {
         // Every 16-bit value gets its colour once, which is cheaper than scaling each pixel.
-        const ChannelScaler red(masks[0]), green(masks[1]), blue(masks[2]);
+        const BitfieldColours colours(layout, withAlpha);
         std::vector<QRgb> colorOf(65536);
         for (uint32_t value = 0; value < colorOf.size(); ++value)
-            colorOf[value] = rgbFromBitfields(value, red, green, blue);
+            colorOf[value] = colours(value);
         for (int32_t y = 0; y < layout.height; ++y)
             convert16Row(rowOf(y), lineOf(y), width, colorOf);
         return;
@@ -183,17 +231,18 @@ void convertRows(const DibLayout& layout, ByteView info, ByteView pixels, QImage
             convert24Row(rowOf(y), lineOf(y), width);
         return;
     case 32: {
-        if (masks == std::array<uint32_t, 3>{0x00FF0000, 0x0000FF00, 0x000000FF}) {
+        if (!withAlpha &&
+            layout.masks == std::array<uint32_t, 3>{0x00FF0000, 0x0000FF00, 0x000000FF}) {
             for (int32_t y = 0; y < layout.height; ++y)
                 convertXrgb32Row(rowOf(y), lineOf(y), width);
             return;
         }
-        const ChannelScaler red(masks[0]), green(masks[1]), blue(masks[2]);
+        const BitfieldColours colours(layout, withAlpha);
         for (int32_t y = 0; y < layout.height; ++y) {
             const uint8_t* source = rowOf(y);
             QRgb* target = lineOf(y);
             for (int32_t x = 0; x < width; ++x)
-                target[x] = rgbFromBitfields(readU32(source + 4 * x), red, green, blue);
+                target[x] = colours(readU32(source + 4 * x));
         }
         return;
     }
@@ -306,6 +355,8 @@ const char* dibErrorName(DibError error) {
         return "colour index out of range";
     case DibError::OutOfMemory:
         return "out of memory";
+    case DibError::NotBmpFile:
+        return "not a BMP file";
     }
     return "unknown";
 }
@@ -320,6 +371,8 @@ int64_t packedDibBitsOffset(const BitmapInfoHeader& header) {
     int64_t offset = header.biSize;
     if (header.biCompression == BI_BITFIELDS)
         offset = std::max<int64_t>(offset, MasksEnd);
+    else if (header.biCompression == BI_ALPHABITFIELDS)
+        offset = std::max<int64_t>(offset, AlphaMaskEnd);
     int64_t colorCount = header.biClrUsed;
     if (colorCount == 0 && header.biBitCount >= 1 && header.biBitCount <= 8)
         colorCount = int64_t(1) << header.biBitCount;
@@ -351,17 +404,24 @@ DibResult<DibLayout> readDibHeader(ByteView info) {
         return refuse(DibError::UnsupportedBitCount);
 
     layout.colorTableOffset = int32_t(headerSize);
-    if (header.biCompression == BI_BITFIELDS) {
+    if (header.biCompression == BI_BITFIELDS || header.biCompression == BI_ALPHABITFIELDS) {
         if (layout.bitCount != 16 && layout.bitCount != 32)
             return refuse(DibError::UnsupportedCompression);
-        if (info.size() < MasksEnd)
+        const bool fourMasks = header.biCompression == BI_ALPHABITFIELDS;
+        const uint32_t masksEnd = fourMasks ? AlphaMaskEnd : MasksEnd;
+        if (info.size() < masksEnd)
             return refuse(DibError::BadBitfields);
         for (size_t i = 0; i < layout.masks.size(); ++i) {
             layout.masks[i] = readU32(info.data() + MasksOffset + 4 * i);
             if (!isUsableMask(layout.masks[i], layout.bitCount))
                 return refuse(DibError::BadBitfields);
         }
-        layout.colorTableOffset = int32_t(std::max(headerSize, MasksEnd));
+        if (fourMasks || headerSize >= AlphaMaskEnd) {
+            const uint32_t alphaMask = readU32(info.data() + AlphaMaskOffset);
+            if (isUsableMask(alphaMask, layout.bitCount))
+                layout.alphaMask = alphaMask;
+        }
+        layout.colorTableOffset = int32_t(std::max(headerSize, masksEnd));
     } else if (header.biCompression != BI_RGB) {
         return refuse(DibError::UnsupportedCompression);
     } else if (layout.bitCount == 16) {
@@ -415,6 +475,34 @@ DibResult<QImage> packedDibToImage(ByteView packedDib) {
         return {{}, DibError::TruncatedPixels};
     const size_t bitsOffset = size_t(layout.value.bitsOffset);
     return dibToImage(packedDib.first(bitsOffset), packedDib.subspan(bitsOffset));
+}
+
+DibResult<QImage> bmpFileToImage(ByteView file) {
+    BitmapFileHeader fileHeader;
+    if (file.size() < sizeof fileHeader)
+        return {{}, DibError::TruncatedHeader};
+    std::memcpy(&fileHeader, file.data(), sizeof fileHeader);
+    if (fileHeader.bfType != BmpFileType)
+        return {{}, DibError::NotBmpFile};
+    const size_t bitsOffset =
+        std::clamp<size_t>(fileHeader.bfOffBits, sizeof fileHeader, file.size());
+    return dibToImage(file.subspan(sizeof fileHeader, bitsOffset - sizeof fileHeader),
+                      file.subspan(bitsOffset));
+}
+
+QImage flattenedOverWhite(const QImage& image) {
+    if (!image.hasAlphaChannel())
+        return image.convertToFormat(QImage::Format_RGB32);
+    QImage flat = image.convertToFormat(QImage::Format_ARGB32);
+    if (flat.isNull())
+        return {};
+    for (int y = 0; y < flat.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(flat.scanLine(y));
+        for (int x = 0; x < flat.width(); ++x)
+            line[x] = rgbOverWhite(qRed(line[x]), qGreen(line[x]), qBlue(line[x]), qAlpha(line[x]));
+    }
+    flat.reinterpretAsFormat(QImage::Format_RGB32);
+    return flat;
 }
 
 DibResult<QByteArray> imageToDib(const QImage& image, int32_t bitCount) {

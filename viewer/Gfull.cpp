@@ -222,11 +222,12 @@ bool TForm2::openPicture(const QString& path, const QString& ext) {
     };
 
     if (ext == QLatin1String(".BMP")) {
+        // A file that cannot be read straight goes to the component; one too large for the
+        // size rule is an overflow, shown by the general error display, and nothing opens.
         bool held = false;
         try {
             held = LoadBmp24(path);
         } catch (const platform::IoError&) {
-        } catch (const platform::OverflowError&) {
         }
         if (held) {
             LoadResult = HeldAsDib;

@@ -93,6 +93,10 @@ QByteArray PackedCurrentDib() {
     DibImageSize = DibImageSizeOf(width, height);
     CheckDibSize(DibImageSize, int32_t(header.biSizeImage));
     DibHeaderSize = int32_t(sizeof header);
+    // The rows follow the header directly. A true-colour picture read from a file may have
+    // declared a colour table there, which the held picture never kept; left declared, it
+    // would place the rows past the end of this DIB for everyone who reads it.
+    header.biClrUsed = 0;
 
     QByteArray packed(qsizetype(sizeof header) + DibImageSize, Qt::Uninitialized);
     std::memcpy(packed.data(), &header, sizeof header);

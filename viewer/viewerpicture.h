@@ -22,8 +22,8 @@ constexpr int J6ISmoothedHeight = 576;
 // (it is then shown as decoded).
 bool SmoothJ6IPicture();
 
-// CurrentDib as a packed DIB (the 40-byte header, then the rows) with the input-time
-// corrections applied to the copy; CurrentDib itself stays as it is.
+// CurrentDib as a packed DIB (the 40-byte header, then the rows, no colour table) with the
+// input-time corrections applied to the copy; CurrentDib itself stays as it is.
 QByteArray PackedCurrentDib();
 
 // A BMP file of a packed DIB: the 14-byte file header ("BM", the file's size, the offset of the

@@ -1,6 +1,7 @@
 #include "plugins/ifgif/gifpicture.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <vector>
 
@@ -158,20 +159,43 @@ int32_t GifPicture::decode(spi::DibOutput& dib, SpiProgressCallback progress, in
     const uint64_t remaining = reader_.size - reader_.position;
     if (uint64_t(frameWidth_) * uint64_t(frameHeight_) > remaining * kMostPixelsPerByte)
         return SPI_BROKEN_DATA;
-    if (const int32_t result = dib.allocate(canvasWidth_, canvasHeight_, 8, 256);
-        result != SPI_SUCCESS)
-        return result;
-    fillColourTable(dib.palette());
 
-    // The pixel block starts zeroed, which is already background index 0.
     const bool frameCoversCanvas = frameLeft_ == 0 && frameTop_ == 0 &&
                                    frameWidth_ >= canvasWidth_ && frameHeight_ >= canvasHeight_;
-    const auto background = uint8_t(gif_->SColorMap ? gif_->SBackGroundColor : 0);
-    if (background != 0 && !frameCoversCanvas)
-        for (int32_t y = 0; y < canvasHeight_; ++y)
-            std::memset(dib.row(y), background, size_t(canvasWidth_));
+    if (frameCoversCanvas) {
+        // The rows go straight into the picture, cut to the canvas.
+        if (const int32_t result = dib.allocate(canvasWidth_, canvasHeight_, 8, 256);
+            result != SPI_SUCCESS)
+            return result;
+        fillColourTable(dib.palette());
+        return decodeRows(
+            [&](int32_t y, const GifPixelType* line) {
+                if (y < canvasHeight_)
+                    std::memcpy(dib.row(y), line, size_t(canvasWidth_));
+            },
+            progress, lData);
+    }
 
+    // The part of the image on the canvas is kept until it is known which colour index can
+    // paint the rest of the canvas white.
     const int32_t visibleColumns = std::clamp(canvasWidth_ - frameLeft_, 0, frameWidth_);
+    const int32_t visibleRows =
+        visibleColumns > 0 ? std::clamp(canvasHeight_ - frameTop_, 0, frameHeight_) : 0;
+    std::vector<GifPixelType> visible(size_t(visibleColumns) * size_t(visibleRows));
+    if (const int32_t result = decodeRows(
+            [&](int32_t y, const GifPixelType* line) {
+                if (y < visibleRows)
+                    std::memcpy(visible.data() + size_t(y) * size_t(visibleColumns), line,
+                                size_t(visibleColumns));
+            },
+            progress, lData);
+        result != SPI_SUCCESS)
+        return result;
+    return compose(dib, visible, visibleColumns, visibleRows);
+}
+
+template <class Store>
+int32_t GifPicture::decodeRows(Store store, SpiProgressCallback progress, int32_t lData) {
     std::vector<GifPixelType> line(static_cast<size_t>(frameWidth_));
     int32_t decodedRows = 0;
     const auto decodePasses = [&](const auto& passes) -> int32_t {
@@ -183,10 +207,7 @@ int32_t GifPicture::decode(spi::DibOutput& dib, SpiProgressCallback progress, in
                 if (DGifGetLine(gif_.get(), line.data(), frameWidth_) == GIF_ERROR)
                     return giflibFailure();
                 ++decodedRows;
-                const int64_t canvasY = int64_t(frameTop_) + y;
-                if (canvasY < canvasHeight_ && visibleColumns > 0)
-                    std::memcpy(dib.row(int32_t(canvasY)) + frameLeft_, line.data(),
-                                size_t(visibleColumns));
+                store(y, line.data());
             }
         }
         return SPI_SUCCESS;
@@ -196,6 +217,64 @@ int32_t GifPicture::decode(spi::DibOutput& dib, SpiProgressCallback progress, in
     if (result == SPI_SUCCESS && spi::progressAborts(progress, frameHeight_, frameHeight_, lData))
         return SPI_ABORTED;
     return result;
+}
+
+int GifPicture::whiteIndex(const SpiRgbQuad* table, const std::vector<GifPixelType>& visible) {
+    const auto isWhite = [](const SpiRgbQuad& entry) {
+        return entry.rgbRed == 255 && entry.rgbGreen == 255 && entry.rgbBlue == 255;
+    };
+    // The transparent index's entry is white already, and another entry may be.
+    for (int i = 0; i < 256; ++i)
+        if (isWhite(table[i]))
+            return i;
+    std::array<bool, 256> used{};
+    for (const GifPixelType index : visible)
+        used[index] = true;
+    for (int i = 255; i >= 0; --i)
+        if (!used[i])
+            return i;
+    return -1;
+}
+
+int32_t GifPicture::compose(spi::DibOutput& dib, const std::vector<GifPixelType>& visible,
+                            int32_t visibleColumns, int32_t visibleRows) {
+    std::array<SpiRgbQuad, 256> table;
+    fillColourTable(table.data());
+    const int white = whiteIndex(table.data(), visible);
+    const auto visibleRow = [&](int32_t y) {
+        return visible.data() + size_t(y) * size_t(visibleColumns);
+    };
+
+    if (white >= 0) {
+        if (const int32_t result = dib.allocate(canvasWidth_, canvasHeight_, 8, 256);
+            result != SPI_SUCCESS)
+            return result;
+        table[size_t(white)] = SpiRgbQuad{255, 255, 255, 0};
+        std::copy(table.begin(), table.end(), dib.palette());
+        for (int32_t y = 0; y < canvasHeight_; ++y)
+            std::memset(dib.row(y), white, size_t(canvasWidth_));
+        for (int32_t y = 0; y < visibleRows; ++y)
+            std::memcpy(dib.row(frameTop_ + y) + frameLeft_, visibleRow(y), size_t(visibleColumns));
+        return SPI_SUCCESS;
+    }
+
+    // Every index is taken and none is white: the colours themselves go into the picture.
+    if (const int32_t result = dib.allocate(canvasWidth_, canvasHeight_, 24, 0);
+        result != SPI_SUCCESS)
+        return result;
+    for (int32_t y = 0; y < canvasHeight_; ++y)
+        std::memset(dib.row(y), 255, size_t(canvasWidth_) * 3);
+    for (int32_t y = 0; y < visibleRows; ++y) {
+        uint8_t* target = dib.row(frameTop_ + y) + size_t(frameLeft_) * 3;
+        const GifPixelType* source = visibleRow(y);
+        for (int32_t x = 0; x < visibleColumns; ++x, target += 3) {
+            const SpiRgbQuad& colour = table[source[x]];
+            target[0] = colour.rgbBlue;
+            target[1] = colour.rgbGreen;
+            target[2] = colour.rgbRed;
+        }
+    }
+    return SPI_SUCCESS;
 }
 
 } // namespace ifgif

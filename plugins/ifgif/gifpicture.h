@@ -2,13 +2,17 @@
 // whole file at once) and drawn into an 8-bit DIB the size of the logical screen.
 //
 // How it looks:
-// - The canvas is the logical screen, filled with the background colour index, with the first
-//   image drawn at its position and clipped to the screen. A screen of zero width or height
-//   (written so by some broken encoders) gives way to the first image's own size.
+// - The canvas is the logical screen with the first image drawn at its position and clipped to
+//   the screen. A screen of zero width or height (written so by some broken encoders) gives way
+//   to the first image's own size.
 // - The colour table is the image's local table, else the global one, else a grey ramp. It always
 //   has 256 entries (unused ones black), so that every index byte names a real entry.
 // - A transparent index keeps its value; its table entry is made white, the colour of the paper
 //   the pictures are printed on.
+// - The canvas outside the image is transparent too (the background colour is a hint for
+//   animations, not part of the picture), and so white: painted with the transparent index, an
+//   entry that is white, or an index the image does not use made white. When the image uses all
+//   256 indices and none is white, the picture comes out at 24 bits instead.
 #pragma once
 
 #include "plugins/common/spi_common.h"
@@ -19,6 +23,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace ifgif {
 
@@ -66,6 +71,16 @@ private:
         }
     };
 
+    // Decodes the first image's rows, handing each to store(y, pixels) with y counted in the
+    // image from its top, in the order the file holds them.
+    template <class Store>
+    int32_t decodeRows(Store store, SpiProgressCallback progress, int32_t lData);
+    // Draws the visible part of the image (visibleColumns × visibleRows indices) at its place
+    // on a white canvas.
+    int32_t compose(spi::DibOutput& dib, const std::vector<GifPixelType>& visible,
+                    int32_t visibleColumns, int32_t visibleRows);
+    // The index that shows white outside the image, or -1 when there is none to be had.
+    static int whiteIndex(const SpiRgbQuad* table, const std::vector<GifPixelType>& visible);
     int32_t readUpToFirstImage();
     int32_t readExtension();
     int32_t giflibFailure() const;

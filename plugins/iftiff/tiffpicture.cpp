@@ -1,5 +1,8 @@
 #include "plugins/iftiff/tiffpicture.h"
 
+#include "plugins/iftiff/tifflimits.h"
+#include "plugins/iftiff/tiffsamples.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -8,13 +11,6 @@
 
 namespace iftiff {
 namespace {
-
-// No buffer, ours or libtiff's, may need more than a signed 32-bit size: the interface's limit
-// on a DIB, applied to every allocation a page can make us or libtiff do.
-constexpr uint64_t kLargestBuffer = INT32_MAX;
-
-// Rows decoded between two progress reports, rounded up to whole strips or tiles.
-constexpr uint64_t kRowsPerBand = 64;
 
 constexpr size_t kLongestDescription = 1024;
 
@@ -84,11 +80,6 @@ struct OpenOptionsFree {
 struct RgbaImageEnd {
     void operator()(TIFFRGBAImage* image) const { TIFFRGBAImageEnd(image); }
 };
-
-uint64_t saturatingProduct(uint64_t a, uint64_t b) {
-    uint64_t product = 0;
-    return __builtin_mul_overflow(a, b, &product) ? UINT64_MAX : product;
-}
 
 // Sample `index` of a row of packed 1-, 2-, 4-, 8- or 16-bit samples as an 8-bit value; a 16-bit
 // sample keeps its high byte (libtiff has already put it in the machine's byte order).
@@ -240,6 +231,12 @@ std::string TiffPicture::text() const {
 }
 
 TiffPicture::Route TiffPicture::route() const {
+    // No sample is wider than 64 bits, and a pixel has at least one.
+    if (bitsPerSample_ == 0 || bitsPerSample_ > 64 || samplesPerPixel_ == 0)
+        return Route::Broken;
+    // A codec this libtiff was built without: the file may be sound, but it cannot be read.
+    if (!TIFFIsCODECConfigured(compression_))
+        return Route::Refused;
     const bool oneUnsignedSample = samplesPerPixel_ == 1 && (sampleFormat_ == SAMPLEFORMAT_UINT ||
                                                              sampleFormat_ == SAMPLEFORMAT_VOID);
     if (oneUnsignedSample && hasPhotometric_) {
@@ -249,20 +246,35 @@ TiffPicture::Route TiffPicture::route() const {
             isSupportedIndexedDepth(bitsPerSample_, true))
             return Route::Grey;
     }
+    if (hasPhotometric_ && wantsSampleDecoding(photometric_, sampleFormat_, bitsPerSample_))
+        return Route::Samples;
     return Route::Colour;
 }
 
 int32_t TiffPicture::decode(spi::DibOutput& dib, SpiProgressCallback progress, int32_t lData) {
     const Route how = route();
-    // A picture too large for the interface is refused as such, whatever its data holds.
-    const int64_t stride = spi::dibStride(width(), how == Route::Colour ? 24 : 8);
+    // A picture too large for the interface is refused as such, whatever its data holds, even
+    // at the 8 bits a pixel of the smallest picture it could have been.
+    const bool eightBits =
+        how != Route::Colour && (how != Route::Samples || photometric_ == PHOTOMETRIC_MINISBLACK ||
+                                 photometric_ == PHOTOMETRIC_MINISWHITE);
+    const int64_t stride = spi::dibStride(width(), eightBits ? 8 : 24);
     if (stride < 0 || stride * height() > INT32_MAX)
         return SPI_NO_MEMORY;
+    if (how == Route::Broken)
+        return SPI_BROKEN_DATA;
+    if (how == Route::Refused)
+        return SPI_UNKNOWN_FORMAT;
     if (const int32_t result = checkDataCanHoldPage(); result != SPI_SUCCESS)
         return result;
-    if (how == Route::Colour)
+    switch (how) {
+    case Route::Samples:
+        return decodeSamples(tiff_.get(), dib, progress, lData);
+    case Route::Colour:
         return decodeColour(dib, progress, lData);
-    return decodeIndexed(dib, how == Route::Palette, progress, lData);
+    default:
+        return decodeIndexed(dib, how == Route::Palette, progress, lData);
+    }
 }
 
 // A header may claim a page far larger than the bytes present could ever decode to. For the
@@ -407,14 +419,16 @@ int32_t TiffPicture::readIndexedTiles(spi::DibOutput& dib, SpiProgressCallback p
     return SPI_SUCCESS;
 }
 
-// Everything that is not palette or plain grey goes through libtiff's RGBA reader, a band of
-// whole strips or tiles at a time, and is composited over white.
+// The rest goes through libtiff's RGBA reader, a band of whole strips or tiles at a time, and is
+// composited over white.
 int32_t TiffPicture::decodeColour(spi::DibOutput& dib, SpiProgressCallback progress,
                                   int32_t lData) {
     TIFF* tif = tiff_.get();
     char message[1024] = {};
+    // What the reader has no way of turning into colours is a kind of picture it does not
+    // read, not a broken file.
     if (!TIFFRGBAImageOK(tif, message))
-        return SPI_BROKEN_DATA;
+        return SPI_UNKNOWN_FORMAT;
 
     uint32_t unitRows = height_;
     if (tiled_)

@@ -1,6 +1,7 @@
 // The first page of a TIFF file held in memory, read through libtiff without libtiff ever seeing a
 // file name, and decoded into a DIB: 8 bits with a colour table for palette and greyscale pages
-// (bilevel included), 24 bits for everything else.
+// (bilevel included), 24 bits for everything else. Colour pages go through libtiff's RGBA
+// reader, except those whose samples it cannot read or reads wrongly (tiffsamples.h).
 #pragma once
 
 #include "plugins/common/spi_common.h"
@@ -52,8 +53,10 @@ public:
     // The page's ImageDescription, shortened to a sensible length; empty when there is none.
     std::string text() const;
 
-    // Decodes the page into dib. Returns SPI_SUCCESS, SPI_ABORTED, SPI_BROKEN_DATA or
-    // SPI_NO_MEMORY; dib holds a complete picture only on success.
+    // Decodes the page into dib. Returns SPI_SUCCESS, SPI_ABORTED, SPI_BROKEN_DATA,
+    // SPI_NO_MEMORY, or SPI_UNKNOWN_FORMAT for a kind of page it does not read (a codec or a
+    // sample layout libtiff has no way of decoding); dib holds a complete picture only on
+    // success.
     int32_t decode(spi::DibOutput& dib, SpiProgressCallback progress, int32_t lData);
 
     // Where reads stand in the caller's bytes; libtiff's client procedures work on it.
@@ -68,8 +71,10 @@ private:
         void operator()(TIFF* tiff) const { TIFFClose(tiff); }
     };
 
-    // Palette and grey pages keep their indices (8-bit DIB); the rest becomes 24-bit colour.
-    enum class Route { Palette, Grey, Colour };
+    // Palette and grey pages keep their indices (8-bit DIB); the rest becomes 24-bit colour,
+    // through libtiff's RGBA reader or from the samples themselves. Refused pages are of a kind
+    // that cannot be read; broken ones contradict the format.
+    enum class Route { Palette, Grey, Colour, Samples, Refused, Broken };
 
     Route route() const;
     int32_t checkDataCanHoldPage() const;

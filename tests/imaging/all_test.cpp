@@ -1,10 +1,12 @@
 // The picture control, loading the test pictures through the built decoder plug-ins.
 #include "imaging/all.h"
 #include "platform/checked.h"
+#include "platform/dib.h"
 #include "platform/display.h"
 #include "tests/support/answerer.h"
 #include "tests/support/gifmaker.h"
 #include "tests/support/jpegmaker.h"
+#include "tests/support/testdata.h"
 #include "tests/support/testpatterns.h"
 #include "tests/support/tiffmaker.h"
 
@@ -12,6 +14,9 @@
 
 #include <QDir>
 #include <QTemporaryDir>
+
+#include <cstring>
+#include <vector>
 
 using namespace testsupport;
 
@@ -163,6 +168,73 @@ TEST_F(TAllTest, NativeFormatsLoadThroughQt) {
     const QString wmf = path(QStringLiteral("d.wmf"));
     ASSERT_TRUE(writeFile(wmf, QByteArray("\xd7\xcd\xc6\x9a metafile")));
     expectFailure(wmf, QStringLiteral("未知のフォーマット"), 2);
+}
+
+// A one-row BMP file of 32-bit pixels (0xAARRGGBB) with a 124-byte header that gives an alpha
+// mask.
+QByteArray argbBmp(const std::vector<uint32_t>& row) {
+    constexpr uint32_t headerSize = 124;
+    platform::BitmapInfoHeader header{};
+    header.biSize = headerSize;
+    header.biWidth = int32_t(row.size());
+    header.biHeight = 1;
+    header.biPlanes = 1;
+    header.biBitCount = 32;
+    header.biCompression = platform::BI_BITFIELDS;
+    const uint32_t masks[] = {0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000};
+    const uint32_t bitsOffset = 14 + headerSize;
+    const platform::BitmapFileHeader fileHeader{
+        platform::BmpFileType, uint32_t(bitsOffset + 4 * row.size()), 0, 0, bitsOffset};
+    QByteArray file(bitsOffset, '\0');
+    std::memcpy(file.data(), &fileHeader, sizeof fileHeader);
+    std::memcpy(file.data() + 14, &header, sizeof header);
+    std::memcpy(file.data() + 14 + sizeof header, masks, sizeof masks);
+    return file + QByteArray(reinterpret_cast<const char*>(row.data()), qsizetype(4 * row.size()));
+}
+
+TEST_F(TAllTest, TransparencyOfNativePicturesIsLaidOverWhite) {
+    const QString half = path(QStringLiteral("alpha.bmp"));
+    ASSERT_TRUE(writeFile(half, argbBmp({0xFFFF0000, 0x00FF0000, 0x80FF0000})));
+    control.setPictureName(half);
+    ASSERT_EQ(control.error(), 0);
+    EXPECT_FALSE(control.picture().hasAlphaChannel());
+    EXPECT_EQ(control.picture().pixel(0, 0), qRgb(255, 0, 0));
+    EXPECT_EQ(control.picture().pixel(1, 0), qRgb(255, 255, 255));
+    EXPECT_EQ(control.picture().pixel(2, 0), qRgb(255, 127, 127));
+
+    const QString zeros = path(QStringLiteral("zeros.bmp"));
+    ASSERT_TRUE(writeFile(zeros, argbBmp({0x00FF0000, 0x0000FF00})));
+    control.setPictureName(zeros);
+    EXPECT_EQ(control.picture().pixel(0, 0), qRgb(255, 0, 0)) << "alpha all 0: opaque";
+    EXPECT_EQ(control.picture().pixel(1, 0), qRgb(0, 255, 0));
+
+    QImage icon(32, 32, QImage::Format_ARGB32);
+    icon.fill(qRgba(0, 0, 255, 0));
+    icon.setPixel(5, 5, qRgba(0, 0, 255, 255));
+    const QString ico = path(QStringLiteral("clear.ico"));
+    ASSERT_TRUE(icon.save(ico, "ICO"));
+    control.setPictureName(ico);
+    EXPECT_EQ(control.picture().pixel(0, 0), qRgb(255, 255, 255));
+    EXPECT_EQ(control.picture().pixel(5, 5), qRgb(0, 0, 255));
+    EXPECT_TRUE(answerer.messages.empty());
+}
+
+TEST_F(TAllTest, BmpSuiteAlphaPicturesShowOverWhite) {
+    TAZU_REQUIRE_TESTDATA();
+    const QString q = testdataDir() + QStringLiteral("/bmpsuite/q/");
+    control.setPictureName(q + QStringLiteral("rgba32-1.bmp"));
+    ASSERT_EQ(control.error(), 0);
+    EXPECT_EQ(control.picture().pixel(0, 0), qRgb(255, 0, 0));
+    EXPECT_EQ(control.picture().pixel(63, 32), qRgb(255, 255, 255)) << "transparent";
+    const QRgb partly = control.picture().pixel(27, 38); // red at 118 of 255
+    EXPECT_EQ(qRed(partly), 255);
+    EXPECT_NEAR(qGreen(partly), 137, 1);
+    EXPECT_NEAR(qBlue(partly), 137, 1);
+
+    control.setPictureName(q + QStringLiteral("rgba16-5551.bmp"));
+    ASSERT_EQ(control.error(), 0);
+    EXPECT_EQ(control.picture().pixel(0, 0), qRgb(255, 0, 0));
+    EXPECT_EQ(control.picture().pixel(63, 32), qRgb(255, 255, 255)) << "transparent";
 }
 
 TEST_F(TAllTest, MissingPluginIsNamedByItsLabel) {

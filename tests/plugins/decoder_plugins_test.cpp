@@ -11,6 +11,8 @@
 
 #include <QTemporaryDir>
 
+#include <tiffio.h>
+
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -81,6 +83,25 @@ const PluginCase kPlugins[] = {
                              {.pixels = TiffPixels::Palette, .paletteBits = 4, .tileSize = 16}),
                     makeTiff({greyPattern(9, 4)},
                              {.pixels = TiffPixels::Bilevel, .bigEndian = true}),
+                    // Pages read from their samples.
+                    makeSampleTiff(
+                        withValues(TiffSamples{.width = 5,
+                                               .height = 3,
+                                               .photometric = PHOTOMETRIC_CIELAB,
+                                               .bitsPerSample = 16,
+                                               .samplesPerPixel = 3,
+                                               .compression = TiffCompression::Deflate,
+                                               .tileSize = 16},
+                                   [](size_t i, int s) { return int(997 * i) - 300 * s; })),
+                    makeSampleTiff(withValues(TiffSamples{.width = 3,
+                                                          .height = 2,
+                                                          .photometric = PHOTOMETRIC_RGB,
+                                                          .bitsPerSample = 32,
+                                                          .sampleFormat = SAMPLEFORMAT_IEEEFP,
+                                                          .samplesPerPixel = 4,
+                                                          .extraSamples = {EXTRASAMPLE_ASSOCALPHA},
+                                                          .separatePlanes = true},
+                                              [](size_t i, int s) { return 0.1 * double(i + s); })),
                 };
             },
         .nearMisses = {QByteArray("II*"), QByteArray("GIF89a\x01\x00\x01\x00", 10)},
@@ -90,6 +111,21 @@ const PluginCase kPlugins[] = {
                     makeTiff({colourPattern(40, 300)}, {.rowsPerStrip = 8}),
                     makeTiff({indexedPattern(40, 300, 256)}, {.pixels = TiffPixels::Palette}),
                     makeTiff({greyPattern(40, 300)}, {.pixels = TiffPixels::Grey, .tileSize = 32}),
+                    // Floating point without its range: read twice.
+                    makeSampleTiff(withValues(TiffSamples{.width = 40,
+                                                          .height = 300,
+                                                          .bitsPerSample = 32,
+                                                          .sampleFormat = SAMPLEFORMAT_IEEEFP,
+                                                          .rowsPerStrip = 8},
+                                              [](size_t i, int) { return double(i % 97); })),
+                    makeSampleTiff(
+                        withValues(TiffSamples{.width = 40,
+                                               .height = 300,
+                                               .photometric = PHOTOMETRIC_SEPARATED,
+                                               .bitsPerSample = 16,
+                                               .samplesPerPixel = 4,
+                                               .tileSize = 32},
+                                   [](size_t i, int s) { return (i * 131 + s) % 65536; })),
                 };
             },
         .progressHeight = 300,

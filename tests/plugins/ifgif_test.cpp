@@ -87,20 +87,84 @@ TEST(GifPlugin, AnimationGivesItsFirstFrame) {
     EXPECT_TRUE(holdsIndices(dib, first));
 }
 
-TEST(GifPlugin, FirstFrameIsDrawnAtItsPositionOverTheBackground) {
+constexpr QRgb White = qRgb(255, 255, 255);
+
+// The 30 × 20 screen around a frame at (5, 4): the frame's colours, white everywhere else
+// (the background colour index does not count).
+void expectFrameOnWhiteScreen(const Dib& dib, const QImage& frame) {
+    ASSERT_EQ(dib.width(), 30);
+    ASSERT_EQ(dib.height(), 20);
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 30; ++x) {
+            const bool inFrame =
+                x >= 5 && x < 5 + frame.width() && y >= 4 && y < 4 + frame.height();
+            ASSERT_EQ(dib.colour(x, y), inFrame ? frame.pixel(x - 5, y - 4) : White)
+                << x << ", " << y;
+        }
+}
+
+TEST(GifPlugin, FirstFrameIsDrawnAtItsPositionOnAWhiteScreen) {
     const QImage frame = indexedPattern(10, 8, 16);
     const QByteArray gif = makeGif({GifFrame{.image = frame, .left = 5, .top = 4}},
                                    {.screenWidth = 30, .screenHeight = 20, .backgroundIndex = 3});
     Dib dib;
     ASSERT_EQ(gifPlugin().decode(gif, dib), SPI_SUCCESS);
-    ASSERT_EQ(dib.width(), 30);
-    ASSERT_EQ(dib.height(), 20);
-    for (int y = 0; y < 20; ++y)
-        for (int x = 0; x < 30; ++x) {
-            const bool inFrame = x >= 5 && x < 15 && y >= 4 && y < 12;
-            ASSERT_EQ(dib.index(x, y), inFrame ? frame.pixelIndex(x - 5, y - 4) : 3)
-                << x << ", " << y;
-        }
+    EXPECT_EQ(dib.bitCount(), 8);
+    expectFrameOnWhiteScreen(dib, frame);
+    // The frame keeps its indices; an index it does not use paints the rest.
+    EXPECT_EQ(dib.index(5, 4), frame.pixelIndex(0, 0));
+    EXPECT_EQ(dib.index(0, 0), 255);
+}
+
+TEST(GifPlugin, TheScreenAroundTheFrameTakesAnIndexThatShowsWhite) {
+    const auto decodeOnScreen = [](const GifFrame& frame, Dib& dib) {
+        GifFrame placed = frame;
+        placed.left = 5;
+        placed.top = 4;
+        ASSERT_EQ(
+            gifPlugin().decode(makeGif({placed}, {.screenWidth = 30, .screenHeight = 20}), dib),
+            SPI_SUCCESS);
+    };
+    {
+        SCOPED_TRACE("the transparent index");
+        const QImage frame = indexedPattern(10, 8, 16);
+        Dib dib;
+        decodeOnScreen({.image = frame, .transparentIndex = 5}, dib);
+        EXPECT_EQ(dib.index(0, 0), 5);
+        EXPECT_EQ(dib.index(29, 19), 5);
+    }
+    {
+        SCOPED_TRACE("an entry that is white");
+        QImage frame = indexedPattern(10, 8, 16);
+        frame.setColor(7, White);
+        Dib dib;
+        decodeOnScreen({.image = frame}, dib);
+        EXPECT_EQ(dib.index(0, 0), 7);
+        expectFrameOnWhiteScreen(dib, frame);
+    }
+    // A 16 × 16 frame whose every pixel has an index of its own.
+    QImage full(16, 16, QImage::Format_Indexed8);
+    full.setColorTable(indexedPattern(1, 1, 256).colorTable());
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x)
+            full.setPixel(x, y, uint(16 * y + x));
+    {
+        SCOPED_TRACE("every index used, one of them white");
+        full.setColor(3, White);
+        Dib dib;
+        decodeOnScreen({.image = full}, dib);
+        EXPECT_EQ(dib.bitCount(), 8);
+        EXPECT_EQ(dib.index(0, 0), 3);
+        expectFrameOnWhiteScreen(dib, full);
+    }
+    {
+        SCOPED_TRACE("every index used, none white");
+        full.setColor(3, qRgb(1, 2, 3));
+        Dib dib;
+        decodeOnScreen({.image = full}, dib);
+        EXPECT_EQ(dib.bitCount(), 24);
+        expectFrameOnWhiteScreen(dib, full);
+    }
 }
 
 TEST(GifPlugin, FrameReachingPastTheScreenIsClipped) {
@@ -111,7 +175,17 @@ TEST(GifPlugin, FrameReachingPastTheScreenIsClipped) {
     ASSERT_EQ(gifPlugin().decode(gif, dib), SPI_SUCCESS);
     EXPECT_EQ(dib.index(29, 19), frame.pixelIndex(4, 4));
     EXPECT_EQ(dib.index(25, 15), frame.pixelIndex(0, 0));
-    EXPECT_EQ(dib.index(24, 15), 0);
+    EXPECT_EQ(dib.colour(24, 15), White);
+
+    // Wholly beside the screen: nothing of it shows.
+    Dib beside;
+    ASSERT_EQ(gifPlugin().decode(makeGif({GifFrame{.image = frame, .left = 40}},
+                                         {.screenWidth = 30, .screenHeight = 20}),
+                                 beside),
+              SPI_SUCCESS);
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 30; ++x)
+            ASSERT_EQ(beside.colour(x, y), White) << x << ", " << y;
 }
 
 TEST(GifPlugin, EmptyScreenTakesTheFrameSize) {

@@ -192,6 +192,185 @@ TEST(TiffPlugin, MultiPageFileGivesItsFirstPage) {
     EXPECT_TRUE(showsPicture(dib, first));
 }
 
+// ---- Pages read from their samples ----------------------------------------------------------
+
+// The colours of the first row of a decoded page.
+std::vector<QRgb> firstRow(const Dib& dib) {
+    std::vector<QRgb> colours;
+    for (int x = 0; x < dib.width(); ++x)
+        colours.push_back(dib.colour(x, 0));
+    return colours;
+}
+
+std::vector<QRgb> greys(std::initializer_list<int> levels) {
+    std::vector<QRgb> colours;
+    for (const int level : levels)
+        colours.push_back(qRgb(level, level, level));
+    return colours;
+}
+
+// Every channel of every colour within tolerance of the expected one.
+::testing::AssertionResult nearColours(const std::vector<QRgb>& got,
+                                       const std::vector<QRgb>& expected, int tolerance) {
+    if (got.size() != expected.size())
+        return ::testing::AssertionFailure() << got.size() << " colours, not " << expected.size();
+    for (size_t i = 0; i < got.size(); ++i) {
+        const QRgb g = got[i], e = expected[i];
+        if (std::abs(qRed(g) - qRed(e)) > tolerance ||
+            std::abs(qGreen(g) - qGreen(e)) > tolerance ||
+            std::abs(qBlue(g) - qBlue(e)) > tolerance)
+            return ::testing::AssertionFailure()
+                   << "pixel " << i << ": (" << qRed(g) << ", " << qGreen(g) << ", " << qBlue(g)
+                   << ") instead of (" << qRed(e) << ", " << qGreen(e) << ", " << qBlue(e) << ")";
+    }
+    return ::testing::AssertionSuccess();
+}
+
+// A page of one row of pixels.
+TiffSamples row(uint16_t photometric, uint16_t bits, uint16_t samplesPerPixel,
+                std::vector<double> values, uint16_t format = SAMPLEFORMAT_UINT) {
+    TiffSamples page;
+    page.width = uint32_t(values.size() / samplesPerPixel);
+    page.photometric = photometric;
+    page.bitsPerSample = bits;
+    page.sampleFormat = format;
+    page.samplesPerPixel = samplesPerPixel;
+    page.values = std::move(values);
+    return page;
+}
+
+struct SampleCase {
+    const char* name;
+    TiffSamples page;
+    std::vector<QRgb> expected;
+    int tolerance = 0;
+};
+
+void expectDecodedRows(const std::vector<SampleCase>& cases, int bitCount) {
+    for (const SampleCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        Dib dib;
+        ASSERT_EQ(tiffPlugin().decode(makeSampleTiff(c.page), dib), SPI_SUCCESS);
+        EXPECT_EQ(dib.bitCount(), bitCount);
+        EXPECT_TRUE(nearColours(firstRow(dib), c.expected, c.tolerance));
+    }
+}
+
+TEST(TiffSamples, IntegerGreyOfAnyWidthIsScaledToEightBits) {
+    TiffSamples big = row(PHOTOMETRIC_MINISBLACK, 12, 1, {0, 4095, 2048, 1});
+    big.bigEndian = true;
+    big.compression = TiffCompression::Lzw;
+    TiffSamples tiled =
+        row(PHOTOMETRIC_MINISBLACK, 32, 1, {0, 4294967295.0, 2147483648.0, 16777216});
+    tiled.tileSize = 16;
+    expectDecodedRows(
+        {
+            {"12 bits", row(PHOTOMETRIC_MINISBLACK, 12, 1, {0, 4095, 2048, 1}),
+             greys({0, 255, 128, 0})},
+            {"12 bits, big-endian, LZW", big, greys({0, 255, 128, 0})},
+            {"32 bits in tiles", tiled, greys({0, 255, 128, 1})},
+            {"24 bits", row(PHOTOMETRIC_MINISBLACK, 24, 1, {0, 16777215, 8388608}),
+             greys({0, 255, 128})},
+            {"10 bits, white is zero", row(PHOTOMETRIC_MINISWHITE, 10, 1, {0, 1023, 341}),
+             greys({255, 0, 170})},
+            {"16 bits signed",
+             row(PHOTOMETRIC_MINISBLACK, 16, 1, {-32768, 32767, 0}, SAMPLEFORMAT_INT),
+             greys({0, 255, 128})},
+        },
+        8);
+}
+
+TEST(TiffSamples, FloatingPointIsScaledByItsStatedRangeOrElseByItsOwn) {
+    TiffSamples stated = row(PHOTOMETRIC_MINISBLACK, 32, 1, {-1, 3, 1, 5, -2}, SAMPLEFORMAT_IEEEFP);
+    stated.sampleRange = {{-1.0, 3.0}};
+    expectDecodedRows(
+        {
+            {"stated range, values beyond it clipped", stated, greys({0, 255, 128, 255, 0})},
+            {"its own range", row(PHOTOMETRIC_MINISBLACK, 32, 1, {10, 20, 15}, SAMPLEFORMAT_IEEEFP),
+             greys({0, 255, 128})},
+            {"64 bits", row(PHOTOMETRIC_MINISBLACK, 64, 1, {0, 0.5, 1}, SAMPLEFORMAT_IEEEFP),
+             greys({0, 128, 255})},
+            {"16 bits", row(PHOTOMETRIC_MINISBLACK, 16, 1, {0, 0.5, 1}, SAMPLEFORMAT_IEEEFP),
+             greys({0, 128, 255})},
+            {"one value throughout",
+             row(PHOTOMETRIC_MINISBLACK, 32, 1, {0.25, 0.25}, SAMPLEFORMAT_IEEEFP),
+             greys({64, 64})},
+        },
+        8);
+
+    // Colour: the range spans all three channels, so that their balance stays.
+    TiffSamples colour =
+        row(PHOTOMETRIC_RGB, 32, 3, {0.25, 0.5, 1.0, 0, 0, 0}, SAMPLEFORMAT_IEEEFP);
+    colour.separatePlanes = true;
+    colour.tileSize = 16;
+    expectDecodedRows({{"RGB in planes and tiles", colour, {qRgb(64, 128, 255), qRgb(0, 0, 0)}}},
+                      24);
+}
+
+TEST(TiffSamples, ColourOfOtherWidthsAndSixteenBitCmyk) {
+    TiffSamples cmyk = row(PHOTOMETRIC_SEPARATED, 16, 4,
+                           {0, 0, 0, 0, 65535, 0, 0, 0, 0, 0, 0, 65535, 0, 32768, 65535, 0});
+    TiffSamples planes = cmyk;
+    planes.separatePlanes = true;
+    planes.compression = TiffCompression::Lzw;
+    const std::vector<QRgb> cmykColours = {qRgb(255, 255, 255), qRgb(0, 255, 255), qRgb(0, 0, 0),
+                                           qRgb(255, 127, 0)};
+    // 12-bit red with unassociated alpha of 2048 of 4095: white shows through by half.
+    TiffSamples alpha =
+        row(PHOTOMETRIC_RGB, 12, 4, {4095, 0, 0, 4095, 4095, 0, 0, 2048, 0, 0, 4095, 0});
+    alpha.extraSamples = {EXTRASAMPLE_UNASSALPHA};
+    expectDecodedRows(
+        {
+            {"CMYK", cmyk, cmykColours},
+            {"CMYK in planes", planes, cmykColours},
+            {"12-bit RGB with alpha",
+             alpha,
+             {qRgb(255, 0, 0), qRgb(255, 127, 127), qRgb(255, 255, 255)}},
+            {"4-bit RGB", row(PHOTOMETRIC_RGB, 4, 3, {15, 5, 0}), {qRgb(255, 85, 0)}},
+        },
+        24);
+}
+
+TEST(TiffSamples, CieLabBecomesSrgbSeenFromItsWhitePoint) {
+    // The same blue-grey, sRGB (100, 150, 200), as CIELab relative to D50 (the white when none
+    // is named) and to D65, as ICC Lab, and at 16 bits; with white and a mid grey.
+    TiffSamples d65 = row(PHOTOMETRIC_CIELAB, 8, 3, {154, -3, -31, 255, 0, 0});
+    d65.whitePoint = {{0.3127f, 0.3290f}};
+    TiffSamples tiled = row(PHOTOMETRIC_CIELAB, 16, 3, {39366, -1708, -8064, 65535, 0, 0});
+    tiled.tileSize = 16;
+    tiled.compression = TiffCompression::Deflate;
+    expectDecodedRows(
+        {
+            {"D50",
+             row(PHOTOMETRIC_CIELAB, 8, 3, {153, -7, -32, 255, 0, 0, 128, 0, 0}),
+             {qRgb(98, 150, 201), qRgb(255, 255, 255), qRgb(119, 119, 119)},
+             1},
+            {"D65", d65, {qRgb(99, 150, 200), qRgb(255, 255, 255)}, 1},
+            {"ICC Lab", row(PHOTOMETRIC_ICCLAB, 8, 3, {153, 121, 96}), {qRgb(98, 150, 201)}, 1},
+            {"16 bits in tiles", tiled, {qRgb(100, 150, 200), qRgb(255, 255, 255)}, 1},
+        },
+        24);
+}
+
+TEST(TiffSamples, KindsLibtiffCannotReadAreNotThisFormatRatherThanBroken) {
+    QByteArray unknownCodec = makeTiff({colourPattern(8, 8)});
+    setTiffTag(unknownCodec, TIFFTAG_COMPRESSION, 34712); // JPEG 2000
+    const std::vector<std::pair<const char*, QByteArray>> cases = {
+        {"a codec libtiff does not have", unknownCodec},
+        {"ITU Lab", makeSampleTiff(row(PHOTOMETRIC_ITULAB, 8, 3, {10, 20, 30}))},
+        {"colour filter array", makeSampleTiff(row(PHOTOMETRIC_CFA, 8, 1, {10, 20}))},
+        {"complex samples",
+         makeSampleTiff(row(PHOTOMETRIC_MINISBLACK, 32, 1, {1, 2}, SAMPLEFORMAT_COMPLEXINT))},
+    };
+    for (const auto& [name, tiff] : cases) {
+        SCOPED_TRACE(name);
+        PictureDescription description;
+        EXPECT_EQ(tiffPlugin().describe(tiff, description), SPI_SUCCESS);
+        Dib dib;
+        EXPECT_EQ(tiffPlugin().decode(tiff, dib), SPI_UNKNOWN_FORMAT);
+    }
+}
+
 struct ResolutionCase {
     std::optional<TiffResolution> resolution;
     uint16_t xDensity, yDensity;

@@ -8,6 +8,8 @@
 #include <QDir>
 #include <QGuiApplication>
 
+#include <tiffio.h>
+
 #include <cstdio>
 #include <exception>
 
@@ -52,6 +54,50 @@ void makeTiffSeeds(const QDir& folder) {
     writeTiff(folder.filePath("resolution_description.tif"), {colourPattern(3, 3)},
               {.resolution = TiffResolution{300, 150, TiffResolutionUnit::Centimetre},
                .description = "seed"});
+
+    // Pages read from their samples.
+    const auto ramp = [](size_t i, int s) { return i * 37 + size_t(s) * 11; };
+    writeSampleTiff(folder.filePath("grey12_lzw.tif"),
+                    withValues(TiffSamples{.width = 7,
+                                           .height = 3,
+                                           .bitsPerSample = 12,
+                                           .compression = TiffCompression::Lzw},
+                               ramp));
+    writeSampleTiff(folder.filePath("float_rgb_planes_range.tif"),
+                    withValues(TiffSamples{.width = 4,
+                                           .height = 3,
+                                           .photometric = PHOTOMETRIC_RGB,
+                                           .bitsPerSample = 32,
+                                           .sampleFormat = SAMPLEFORMAT_IEEEFP,
+                                           .samplesPerPixel = 3,
+                                           .separatePlanes = true,
+                                           .sampleRange = {{0.0, 50.0}}},
+                               ramp));
+    writeSampleTiff(
+        folder.filePath("cmyk16_alpha_tiles.tif"),
+        withValues(TiffSamples{.width = 5,
+                               .height = 4,
+                               .photometric = PHOTOMETRIC_SEPARATED,
+                               .bitsPerSample = 16,
+                               .samplesPerPixel = 5,
+                               .extraSamples = {EXTRASAMPLE_UNASSALPHA},
+                               .tileSize = 16},
+                   [](size_t i, int s) { return (i * 4099 + size_t(s) * 977) % 65536; }));
+    writeSampleTiff(folder.filePath("cielab8_whitepoint.tif"),
+                    withValues(TiffSamples{.width = 4,
+                                           .height = 2,
+                                           .photometric = PHOTOMETRIC_CIELAB,
+                                           .samplesPerPixel = 3,
+                                           .whitePoint = {{0.3127f, 0.3290f}}},
+                               [](size_t i, int s) { return int(i * 29) - s * 50; }));
+    writeSampleTiff(
+        folder.filePath("icclab16.tif"),
+        withValues(TiffSamples{.width = 3,
+                               .height = 3,
+                               .photometric = PHOTOMETRIC_ICCLAB,
+                               .bitsPerSample = 16,
+                               .samplesPerPixel = 3},
+                   [](size_t i, int s) { return (i * 7001 + size_t(s) * 20011) % 65536; }));
 }
 
 void makeGifSeeds(const QDir& folder) {

@@ -5,6 +5,7 @@
 #include <tiffio.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <memory>
 #include <stdexcept>
@@ -238,30 +239,178 @@ void writePage(TIFF* tif, const QImage& page, int pageNumber, int pageCount,
     require(TIFFWriteDirectory(tif) == 1, "directory refused");
 }
 
-} // namespace
+// Stores value as sample `index` of a zeroed row, as the page's format and width say: whole
+// bytes in the machine's order (libtiff puts them in the file's), other widths packed from
+// the high bit of each byte on.
+void storeSample(uint8_t* row, size_t index, const TiffSamples& page, double value) {
+    const unsigned bits = page.bitsPerSample;
+    if (page.sampleFormat == SAMPLEFORMAT_IEEEFP) {
+        if (bits == 32) {
+            const float single = float(value);
+            std::memcpy(row + 4 * index, &single, sizeof single);
+        } else if (bits == 64) {
+            std::memcpy(row + 8 * index, &value, sizeof value);
+        } else {
+            require(bits == 16, "floating point of 16, 32 or 64 bits");
+            // Half precision, for normal numbers and zero.
+            uint16_t half = value < 0 ? 0x8000 : 0;
+            if (value != 0) {
+                const int exponent = std::ilogb(std::fabs(value));
+                const double fraction = std::fabs(value) / std::ldexp(1.0, exponent) - 1;
+                half |= uint16_t((exponent + 15) << 10 | int(std::lround(fraction * 1024)));
+            }
+            std::memcpy(row + 2 * index, &half, sizeof half);
+        }
+        return;
+    }
+    const uint64_t raw = uint64_t(std::llround(value)) & ((uint64_t(1) << bits) - 1);
+    switch (bits) {
+    case 8:
+        row[index] = uint8_t(raw);
+        return;
+    case 16: {
+        const auto narrow = uint16_t(raw);
+        std::memcpy(row + 2 * index, &narrow, sizeof narrow);
+        return;
+    }
+    case 24:
+        for (int i = 0; i < 3; ++i)
+            row[3 * index + size_t(i)] = uint8_t(raw >> (8 * i));
+        return;
+    case 32: {
+        const auto narrow = uint32_t(raw);
+        std::memcpy(row + 4 * index, &narrow, sizeof narrow);
+        return;
+    }
+    default:
+        for (unsigned b = 0; b < bits; ++b) {
+            const size_t at = index * bits + b;
+            row[at / 8] |= uint8_t(((raw >> (bits - 1 - b)) & 1) << (7 - at % 8));
+        }
+    }
+}
 
-QByteArray makeTiff(const QList<QImage>& pages, const TiffOptions& options) {
-    require(!pages.isEmpty(), "no pages");
+// The samples of plane `plane` (every sample when they are interleaved) of the pixels
+// (left..left+count, y), into a zeroed row.
+void fillSampleRow(const TiffSamples& page, uint8_t* row, uint32_t left, uint32_t y, uint32_t count,
+                   uint16_t plane) {
+    const size_t spp = page.samplesPerPixel;
+    for (uint32_t i = 0; i < count; ++i) {
+        const size_t pixel = size_t(y) * page.width + left + i;
+        if (page.separatePlanes) {
+            storeSample(row, i, page, page.values.at(pixel * spp + plane));
+        } else {
+            for (size_t s = 0; s < spp; ++s)
+                storeSample(row, i * spp + s, page, page.values.at(pixel * spp + s));
+        }
+    }
+}
+
+void writeSamplePage(TIFF* tif, const TiffSamples& page) {
+    require(page.values.size() == size_t(page.width) * page.height * page.samplesPerPixel,
+            "one value for every sample");
+    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, page.width);
+    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, page.height);
+    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, page.bitsPerSample);
+    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, page.samplesPerPixel);
+    TIFFSetField(tif, TIFFTAG_SAMPLEFORMAT, page.sampleFormat);
+    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, page.photometric);
+    TIFFSetField(tif, TIFFTAG_PLANARCONFIG,
+                 page.separatePlanes ? PLANARCONFIG_SEPARATE : PLANARCONFIG_CONTIG);
+    TIFFSetField(tif, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
+    require(TIFFSetField(tif, TIFFTAG_COMPRESSION, compressionTag(page.compression)) == 1,
+            "compression not available");
+    if (!page.extraSamples.empty())
+        TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, uint16_t(page.extraSamples.size()),
+                     page.extraSamples.data());
+    if (page.sampleRange) {
+        TIFFSetField(tif, TIFFTAG_SMINSAMPLEVALUE, page.sampleRange->first);
+        TIFFSetField(tif, TIFFTAG_SMAXSAMPLEVALUE, page.sampleRange->second);
+    }
+    if (page.whitePoint) {
+        float chromaticity[] = {page.whitePoint->first, page.whitePoint->second};
+        TIFFSetField(tif, TIFFTAG_WHITEPOINT, chromaticity);
+    }
+
+    const uint16_t planes = page.separatePlanes ? page.samplesPerPixel : 1;
+    if (page.tileSize) {
+        require(page.tileSize % 16 == 0, "tile size must be a multiple of 16");
+        TIFFSetField(tif, TIFFTAG_TILEWIDTH, page.tileSize);
+        TIFFSetField(tif, TIFFTAG_TILELENGTH, page.tileSize);
+        const auto tileRowBytes = size_t(TIFFTileRowSize64(tif));
+        std::vector<uint8_t> tile(size_t(TIFFTileSize64(tif)));
+        for (uint16_t plane = 0; plane < planes; ++plane)
+            for (uint32_t top = 0; top < page.height; top += page.tileSize)
+                for (uint32_t left = 0; left < page.width; left += page.tileSize) {
+                    std::fill(tile.begin(), tile.end(), 0);
+                    const uint32_t columns = std::min(page.tileSize, page.width - left);
+                    for (uint32_t r = 0; r < page.tileSize && top + r < page.height; ++r)
+                        fillSampleRow(page, tile.data() + r * tileRowBytes, left, top + r, columns,
+                                      plane);
+                    require(TIFFWriteTile(tif, tile.data(), left, top, 0, plane) >= 0,
+                            "tile refused");
+                }
+    } else {
+        TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP,
+                     page.rowsPerStrip ? page.rowsPerStrip : TIFFDefaultStripSize(tif, 0));
+        std::vector<uint8_t> row(size_t(TIFFScanlineSize64(tif)));
+        // Plane after plane: libtiff writes the strips of one plane before the next.
+        for (uint16_t plane = 0; plane < planes; ++plane)
+            for (uint32_t y = 0; y < page.height; ++y) {
+                std::fill(row.begin(), row.end(), 0);
+                fillSampleRow(page, row.data(), 0, y, page.width, plane);
+                require(TIFFWriteScanline(tif, row.data(), y, plane) >= 0, "scanline refused");
+            }
+    }
+    require(TIFFWriteDirectory(tif) == 1, "directory refused");
+}
+
+// Writes a file through write(tif) in memory.
+template <class Write> QByteArray tiffFile(bool bigEndian, bool bigTiff, Write write) {
     GrowingFile file;
-    std::string mode = options.bigEndian ? "wb" : "wl";
-    if (options.bigTiff)
+    std::string mode = bigEndian ? "wb" : "wl";
+    if (bigTiff)
         mode += '8';
     {
         std::unique_ptr<TIFF, TiffCloser> tif(
             TIFFClientOpen("made", mode.c_str(), &file, readGrowing, writeGrowing, seekGrowing,
                            closeGrowing, growingSize, noMapping, noUnmapping));
         require(tif != nullptr, "libtiff cannot start a file");
-        for (int i = 0; i < pages.size(); ++i)
-            writePage(tif.get(), pages[i], i, int(pages.size()), options);
+        write(tif.get());
     }
     return file.bytes;
 }
 
-void writeTiff(const QString& path, const QList<QImage>& pages, const TiffOptions& options) {
-    const QByteArray bytes = makeTiff(pages, options);
+} // namespace
+
+QByteArray makeTiff(const QList<QImage>& pages, const TiffOptions& options) {
+    require(!pages.isEmpty(), "no pages");
+    return tiffFile(options.bigEndian, options.bigTiff, [&](TIFF* tif) {
+        for (int i = 0; i < pages.size(); ++i)
+            writePage(tif, pages[i], i, int(pages.size()), options);
+    });
+}
+
+QByteArray makeSampleTiff(const TiffSamples& page) {
+    return tiffFile(page.bigEndian, false, [&](TIFF* tif) { writeSamplePage(tif, page); });
+}
+
+namespace {
+
+void writeBytes(const QString& path, const QByteArray& bytes) {
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
         throw std::runtime_error("writeTiff: cannot write " + path.toStdString());
+}
+
+} // namespace
+
+void writeTiff(const QString& path, const QList<QImage>& pages, const TiffOptions& options) {
+    writeBytes(path, makeTiff(pages, options));
+}
+
+void writeSampleTiff(const QString& path, const TiffSamples& page) {
+    writeBytes(path, makeSampleTiff(page));
 }
 
 void setTiffTag(QByteArray& tiff, uint16_t tag, uint32_t value) {

@@ -8,6 +8,8 @@
 
 #include <cstdint>
 #include <optional>
+#include <utility>
+#include <vector>
 
 namespace testsupport {
 
@@ -48,6 +50,45 @@ QByteArray makeTiff(const QList<QImage>& pages, const TiffOptions& options = {})
 
 // makeTiff written to path (created or replaced). Throws std::runtime_error on failure.
 void writeTiff(const QString& path, const QList<QImage>& pages, const TiffOptions& options = {});
+
+// A page given by its stored sample values, for what a QImage does not hold: samples of any
+// width, signed and floating-point samples, CMYK and CIELab, alpha, planes stored apart. The
+// tag values are libtiff's (PHOTOMETRIC_..., SAMPLEFORMAT_..., EXTRASAMPLE_...).
+struct TiffSamples {
+    uint32_t width = 1;
+    uint32_t height = 1;
+    uint16_t photometric = 1; // PHOTOMETRIC_MINISBLACK
+    uint16_t bitsPerSample = 8;
+    uint16_t sampleFormat = 1; // SAMPLEFORMAT_UINT
+    uint16_t samplesPerPixel = 1;
+    // width × height × samplesPerPixel values, pixel after pixel from the top left: integers as
+    // their value (signed ones may be negative, and a CIELab a* or b* is signed), floating
+    // point as it is.
+    std::vector<double> values{};
+    std::vector<uint16_t> extraSamples{}; // the kinds of the last samples
+    bool separatePlanes = false;
+    std::optional<std::pair<double, double>> sampleRange{}; // SMinSampleValue, SMaxSampleValue
+    std::optional<std::pair<float, float>> whitePoint{};    // chromaticity x, y
+    TiffCompression compression = TiffCompression::None;
+    uint32_t rowsPerStrip = 0; // 0: libtiff's choice
+    uint32_t tileSize = 0;     // non-zero: square tiles of this size (a multiple of 16)
+    bool bigEndian = false;
+};
+
+// The one-page TIFF file of those samples. Throws std::runtime_error when libtiff refuses.
+QByteArray makeSampleTiff(const TiffSamples& page);
+
+// makeSampleTiff written to path (created or replaced). Throws std::runtime_error on failure.
+void writeSampleTiff(const QString& path, const TiffSamples& page);
+
+// page with its values filled for its size: sample s of pixel i is value(i, s).
+template <class Value> TiffSamples withValues(TiffSamples page, Value value) {
+    page.values.clear();
+    for (size_t i = 0; i < size_t(page.width) * page.height; ++i)
+        for (uint16_t s = 0; s < page.samplesPerPixel; ++s)
+            page.values.push_back(double(value(i, s)));
+    return page;
+}
 
 // Sets a tag of the first directory of a little-endian classic TIFF to a single LONG value (the
 // tag must be there already). For files that claim what their data cannot back.

@@ -6,6 +6,7 @@
 #include "imaging/all.h"
 #include "imaging/fullsize.h"
 #include "imaging/j6i.h"
+#include "platform/checked.h"
 #include "platform/dib.h"
 #include "tests/support/answerer.h"
 #include "tests/support/decodeddib.h"
@@ -269,6 +270,75 @@ TEST_F(ViewerTest, AGifIsSavedAtItsZoomAndCopiedAtItsOwnSize) {
     close();
 }
 
+TEST_F(ViewerTest, A24BitBmpWithAColourTableIsSavedAndCopied) {
+    // A true-colour picture may carry a colour table it does not need; the held picture keeps
+    // only the rows, and what is saved and copied must say so.
+    QImage picture(5, 3, QImage::Format_RGB32);
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 5; ++x)
+            picture.setPixel(x, y, qRgb(40 * x, 70 * y, 200));
+    QByteArray dib = platform::imageToDib(picture, 24).value;
+    platform::BitmapInfoHeader header{};
+    std::memcpy(&header, dib.constData(), sizeof header);
+    header.biClrUsed = 256;
+    dib.replace(0, sizeof header,
+                QByteArray(reinterpret_cast<const char*>(&header), sizeof header));
+    dib.insert(sizeof header, QByteArray(256 * 4, '\x33'));
+    const platform::BitmapFileHeader fileHeader{platform::BmpFileType, uint32_t(14 + dib.size()), 0,
+                                                0, 14 + 40 + 256 * 4};
+    const QByteArray file =
+        QByteArray(reinterpret_cast<const char*>(&fileHeader), sizeof fileHeader) + dib;
+
+    ASSERT_TRUE(open(write(QStringLiteral("table.bmp"), file)));
+    EXPECT_EQ(LoadResult, HeldAsDib);
+    const QImage saved = QImage::fromData(save(QStringLiteral("saved.bmp")), "BMP");
+    EXPECT_EQ(saved.convertToFormat(QImage::Format_RGB32), picture);
+    item("K5")->trigger();
+    const QMimeData* copied = QGuiApplication::clipboard()->mimeData();
+    ASSERT_NE(copied, nullptr);
+    EXPECT_EQ(qvariant_cast<QImage>(copied->imageData()).convertToFormat(QImage::Format_RGB32),
+              picture);
+    EXPECT_EQ(QImage::fromData(copied->data(QStringLiteral("image/bmp")), "BMP")
+                  .convertToFormat(QImage::Format_RGB32),
+              picture);
+    EXPECT_TRUE(answers.messages.empty());
+    close();
+}
+
+TEST_F(ViewerTest, ABmpWithAlphaIsShownSavedAndCopiedOverWhite) {
+    // 16 bits a pixel, 5-5-5 and one alpha bit (BI_ALPHABITFIELDS): opaque red, transparent red.
+    platform::BitmapInfoHeader header{};
+    header.biSize = 40;
+    header.biWidth = 2;
+    header.biHeight = 1;
+    header.biPlanes = 1;
+    header.biBitCount = 16;
+    header.biCompression = platform::BI_ALPHABITFIELDS;
+    const uint32_t masks[] = {0x7C00, 0x03E0, 0x001F, 0x8000};
+    const uint16_t row[] = {0xFC00, 0x7C00};
+    const platform::BitmapFileHeader fileHeader{platform::BmpFileType, 14 + 40 + 16 + 4, 0, 0,
+                                                14 + 40 + 16};
+    const QByteArray file = QByteArray(reinterpret_cast<const char*>(&fileHeader), 14) +
+                            QByteArray(reinterpret_cast<const char*>(&header), 40) +
+                            QByteArray(reinterpret_cast<const char*>(masks), 16) +
+                            QByteArray(reinterpret_cast<const char*>(row), 4);
+    const std::vector<QRgb> expected = {qRgb(255, 0, 0), qRgb(255, 255, 255)};
+    const auto pixels = [](const QImage& image) {
+        return image.isNull() ? std::vector<QRgb>{}
+                              : std::vector<QRgb>{image.pixel(0, 0), image.pixel(1, 0)};
+    };
+
+    ASSERT_TRUE(open(write(QStringLiteral("alpha.bmp"), file)));
+    EXPECT_EQ(LoadResult, HeldByComponent);
+    EXPECT_EQ(pixels(viewer->All1->picture()), expected);
+    EXPECT_EQ(pixels(QImage::fromData(save(QStringLiteral("saved.bmp")), "BMP")), expected);
+    item("K5")->trigger();
+    const QMimeData* copied = QGuiApplication::clipboard()->mimeData();
+    ASSERT_NE(copied, nullptr);
+    EXPECT_EQ(pixels(qvariant_cast<QImage>(copied->imageData())), expected);
+    close();
+}
+
 TEST_F(ViewerTest, ResetShowsThePictureUncorrectedAndKeepsWhenTheCorrectionsAct) {
     QImage picture(64, 48, QImage::Format_RGB32);
     picture.fill(qRgb(100, 100, 100));
@@ -309,6 +379,24 @@ TEST_F(ViewerTest, PicturesThatCannotBeOpenedLeaveNothingShown) {
     close();
     EXPECT_EQ(CurrentDib.header, nullptr);
     EXPECT_EQ(DecodedDib.info, nullptr);
+}
+
+TEST_F(ViewerTest, A24BitBmpBeyondTheSizeRuleIsAnOverflowAndNoPicture) {
+    // 40000 × 40000 pixels of 3 bytes need more than 2^31 bytes: the size rule overflows.
+    platform::BitmapFileHeader fileHeader{platform::BmpFileType, 54 + 64, 0, 0, 54};
+    platform::BitmapInfoHeader header{};
+    header.biSize = 40;
+    header.biWidth = 40000;
+    header.biHeight = 40000;
+    header.biPlanes = 1;
+    header.biBitCount = 24;
+    QByteArray file(reinterpret_cast<const char*>(&fileHeader), sizeof fileHeader);
+    file += QByteArray(reinterpret_cast<const char*>(&header), sizeof header) + QByteArray(64, 0);
+    EXPECT_FALSE(open(write(QStringLiteral("huge.bmp"), file)));
+    EXPECT_EQ(answers.texts(), QStringList{platform::OverflowError().text()});
+    EXPECT_FALSE(viewer->All1->hasPicture());
+    close();
+    EXPECT_EQ(CurrentDib.header, nullptr);
 }
 
 } // namespace
