@@ -209,6 +209,8 @@ void writePage(TIFF* tif, const QImage& page, int pageNumber, int pageCount,
     }
     if (!options.description.isEmpty())
         TIFFSetField(tif, TIFFTAG_IMAGEDESCRIPTION, options.description.constData());
+    if (options.orientation != 0)
+        TIFFSetField(tif, TIFFTAG_ORIENTATION, options.orientation);
 
     if (options.tileSize) {
         require(options.tileSize % 16 == 0, "tile size must be a multiple of 16");

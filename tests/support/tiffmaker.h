@@ -43,6 +43,7 @@ struct TiffOptions {
     bool bigTiff = false;
     std::optional<TiffResolution> resolution{};
     QByteArray description{}; // the ImageDescription tag when not empty
+    uint16_t orientation = 0; // the Orientation tag when not 0
 };
 
 // The TIFF file, pages in order. Throws std::runtime_error when libtiff refuses.
