@@ -1,6 +1,7 @@
 #include "imaging/fullsize.h"
 
 #include "imaging/j6i.h"
+#include "imaging/orientation.h"
 #include "imaging/plugin_messages.h"
 #include "platform/checked.h"
 #include "platform/imagecontrol.h"
@@ -297,7 +298,9 @@ bool LoadBmp24(const QString& fileName) {
     return true;
 }
 
-void RotateCurrentDib(platform::ImageControl& imageComponent, int direction) {
+void OrientCurrentDib(platform::ImageControl& imageComponent, int orientation) {
+    if (orientation < 2 || orientation > 8)
+        return;
     OwnedBlock turned;
     {
         const LockedBlock headerBlock(CurrentDib.header);
@@ -305,27 +308,29 @@ void RotateCurrentDib(platform::ImageControl& imageComponent, int direction) {
         platform::BitmapInfoHeader header = headerOf(headerBlock);
         const int32_t w = header.biWidth;
         const int32_t h = header.biHeight;
+        const bool sideways = orientation >= 5;
+        const int32_t tw = sideways ? h : w;
+        const int32_t th = sideways ? w : h;
         const size_t sourceStride = size_t(DibImageSizeOf(w, 1));
-        const size_t turnedStride = size_t(DibImageSizeOf(h, 1));
+        const size_t turnedStride = size_t(DibImageSizeOf(tw, 1));
         // The turned rows may need other padding, and so a block of another size.
-        const int32_t turnedSize = DibImageSizeOf(h, w);
+        const int32_t turnedSize = DibImageSizeOf(tw, th);
         turned = allocate(turnedSize, true);
 
         const uint8_t* source = pixelBlock.as<const uint8_t>();
         const LockedBlock turnedBlock(turned.get());
         uint8_t* target = turnedBlock.as<uint8_t>();
-        for (int32_t i = 0; i < h; ++i) {
-            const uint8_t* row = source + size_t(i) * sourceStride;
-            for (int32_t j = 0; j < w; ++j) {
-                // Rows are stored bottom-up: direction 3 takes the top-right corner to the
-                // top-left, any other the top-left corner to the top-right.
-                const size_t at = direction == 3 ? size_t(j) * turnedStride + size_t(h - 1 - i) * 3
-                                                 : size_t(w - 1 - j) * turnedStride + size_t(i) * 3;
-                std::memcpy(target + at, row + size_t(j) * 3, 3);
+        for (int32_t y = 0; y < h; ++y) {
+            // Rows are stored bottom-up; x and y count from the top-left corner as shown.
+            const uint8_t* row = source + size_t(h - 1 - y) * sourceStride;
+            for (int32_t x = 0; x < w; ++x) {
+                const UprightPlace to = uprightPlace(orientation, x, y, w, h);
+                std::memcpy(target + size_t(th - 1 - to.y) * turnedStride + size_t(to.x) * 3,
+                            row + size_t(x) * 3, 3);
             }
         }
-        header.biWidth = h;
-        header.biHeight = w;
+        header.biWidth = tw;
+        header.biHeight = th;
         header.biSizeImage = uint32_t(turnedSize);
         setHeader(headerBlock, header);
         DibImageSize = turnedSize;
@@ -333,6 +338,10 @@ void RotateCurrentDib(platform::ImageControl& imageComponent, int direction) {
     }
     GlobalFree(std::exchange(CurrentDib.pixels, turned.release()));
     imageComponent.setPicture(CurrentDibImage());
+}
+
+void RotateCurrentDib(platform::ImageControl& imageComponent, int direction) {
+    OrientCurrentDib(imageComponent, direction == 3 ? TurnedCounterClockwise : TurnedClockwise);
 }
 
 QImage CurrentDibImage() {

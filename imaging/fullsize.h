@@ -81,6 +81,9 @@ QSize AdoptDecodedPicture(bool isJ6I);
 // control load it. Throws OverflowError for a size beyond 32-bit sizes, before allocating.
 bool LoadBmp24(const QString& fileName);
 
+// Turns CurrentDib upright from its EXIF orientation (2..8, see imaging/orientation.h; others
+// leave it as it is) and gives imageComponent the turned picture.
+void OrientCurrentDib(platform::ImageControl& imageComponent, int orientation);
 // Turns CurrentDib a quarter turn: counter-clockwise for direction 3, clockwise for any other,
 // and gives imageComponent the turned picture.
 void RotateCurrentDib(platform::ImageControl& imageComponent, int direction);

@@ -2,6 +2,7 @@
 // orientations, of TIFF files, and of made EXIF blocks that are blank, nonsensical or broken,
 // which read as absent and never throw.
 #include "imaging/exif.h"
+#include "imaging/shootingdate.h"
 #include "tests/support/exifmaker.h"
 #include "tests/support/jpegmaker.h"
 #include "tests/support/testdata.h"
@@ -136,6 +137,17 @@ TEST(Exif, BrokenOrMissingMetadataReadsAsNone) {
     EXPECT_EQ(exifOfBytes(QByteArray("not a picture")).orientation, 0);
     EXPECT_EQ(exifOfBytes({}).orientation, 0);
     EXPECT_EQ(exifOfFile(QStringLiteral("/no/such/file.jpg")).orientation, 0);
+}
+
+TEST(Exif, ShootingDatesOfJpegAndTiffFilesInTheJ6iForms) {
+    QTemporaryDir dir;
+    const QString jpeg = dir.filePath(QStringLiteral("a.jpg"));
+    ASSERT_TRUE(testsupport::writeFile(jpeg, jpegWith({1, "2007:03:04 05:06:07", {}})));
+    const auto taken = exifShootingDate(jpeg, QStringLiteral(".JPG"));
+    ASSERT_TRUE(taken);
+    EXPECT_EQ(shootingDateText(*taken), QStringLiteral("07/03/04"));
+    EXPECT_EQ(shootingTimeText(*taken), QStringLiteral("05:06:07"));
+    EXPECT_FALSE(exifShootingDate(jpeg, QStringLiteral(".BMP"))) << "only JPEG and TIFF files";
 }
 
 } // namespace
