@@ -2,12 +2,17 @@
 // the name of a 4000 × 3000 photo-like JPEG, and the main window's own page fill of the same
 // files, against the floor of the same eight files read from disk and decoded by libjpeg-turbo
 // directly at 1/4; and the main window's page of names over a folder of 500 files, which must
-// not decode anything. Prints the ratios and the names page's time at the end.
+// not decode anything. The TAll page once more with the EXIF data of its eight files read
+// (orientation and shooting date, as the page needs them), against the page alone, and the
+// eight EXIF reads alone as a share of the page (steadier than the difference of two pages on a
+// busy machine). Prints the ratios and the names page's time at the end.
 #include "app/Tazu.h"
 #include "bench/fastest_runs.h"
 #include "bench/quarter_decode.h"
 #include "imaging/all.h"
+#include "imaging/exif.h"
 #include "platform/interaction.h"
+#include "tests/support/exifmaker.h"
 #include "tests/support/jpegmaker.h"
 
 #include <benchmark/benchmark.h>
@@ -35,7 +40,7 @@ constexpr int PictureHeight = 3000;
 using Page = std::array<QString, PageSize>;
 
 // Eight photographs that differ in content and quality, so that no decode can profit from the
-// one before it.
+// one before it; each with the EXIF block of a camera (orientation and shooting date).
 bool writePage(const QTemporaryDir& folder, Page& page) {
     for (int i = 0; i < PageSize; ++i) {
         JpegOptions options;
@@ -43,7 +48,9 @@ bool writePage(const QTemporaryDir& folder, Page& page) {
         options.subsampling = Subsampling::S420;
         page[i] = folder.filePath(QStringLiteral("photo%1.jpg").arg(i + 1));
         const QImage picture = makePhotoLikePicture(PictureWidth, PictureHeight, uint32_t(i + 1));
-        if (!writeFile(page[i], makeJpeg(picture, options)))
+        const QByteArray exif =
+            makeExifBlock({1, QByteArrayLiteral("2026:11:03 10:00:0") + char('0' + i), {}});
+        if (!writeFile(page[i], withExif(makeJpeg(picture, options), exif)))
             return false;
     }
     return true;
@@ -103,12 +110,23 @@ private:
     std::array<TAll*, PageSize> controls_{}; // children of page_
 };
 
-void fillTAllPage(benchmark::State& state, const Page& names) {
+// With readExif, every file's EXIF data is read too, as the page does to turn its pictures
+// upright.
+void fillTAllPage(benchmark::State& state, const Page& names, bool readExif) {
     ThumbnailPage page;
     for (auto _ : state) {
         if (!page.fill(names, state))
             break;
+        if (readExif)
+            for (const QString& name : names)
+                benchmark::DoNotOptimize(ReadExifInfo(QFile::encodeName(name).toStdString()));
     }
+}
+
+void readPageExif(benchmark::State& state, const Page& names) {
+    for (auto _ : state)
+        for (const QString& name : names)
+            benchmark::DoNotOptimize(ReadExifInfo(QFile::encodeName(name).toStdString()));
 }
 
 void decodePageDirectly(benchmark::State& state, const Page& names) {
@@ -192,9 +210,15 @@ int main(int argc, char** argv) {
                                      .arg(PictureHeight)
                                      .toStdString();
     const std::string tallPage = "TAllPage" + pageName;
+    const std::string exifPage = "TAllPageWithExif" + pageName;
     const std::string directPage = "DirectQuarterDecodes" + pageName;
     bench::keepFastest(benchmark::RegisterBenchmark(
-        tallPage.c_str(), [&page](benchmark::State& state) { fillTAllPage(state, page); }));
+        tallPage.c_str(), [&page](benchmark::State& state) { fillTAllPage(state, page, false); }));
+    bench::keepFastest(benchmark::RegisterBenchmark(
+        exifPage.c_str(), [&page](benchmark::State& state) { fillTAllPage(state, page, true); }));
+    const std::string exifReads = "ExifReads" + pageName;
+    bench::keepFastest(benchmark::RegisterBenchmark(
+        exifReads.c_str(), [&page](benchmark::State& state) { readPageExif(state, page); }));
     bench::keepFastest(benchmark::RegisterBenchmark(
         directPage.c_str(), [&page](benchmark::State& state) { decodePageDirectly(state, page); }));
     const std::string windowPage = "MainWindowThumbnailPage" + pageName;
@@ -216,6 +240,7 @@ int main(int argc, char** argv) {
     const std::vector<bench::Comparison> comparisons{
         {"TAll page / direct decodes", tallPage, directPage, 1.3},
         {"main window thumbnail page / direct decodes", windowPage, directPage, 1.3},
+        {"TAll page with EXIF read / without", exifPage, tallPage, 1.03},
     };
 
     bench::RatioReporter reporter;
@@ -223,6 +248,10 @@ int main(int argc, char** argv) {
     benchmark::Shutdown();
 
     bench::printComparisons(reporter, comparisons);
+    const double reads = reporter.fastestOf(exifReads), fill = reporter.fastestOf(tallPage);
+    if (reads > 0 && fill > 0)
+        std::printf("%-44s %9.3fx   within 1.03x%s\n", "TAll page + its EXIF reads / page alone",
+                    1 + reads / fill, reads / fill > 0.03 ? " (over)" : "");
     const struct {
         const char* label;
         std::string name;

@@ -65,7 +65,7 @@ inline void printComparisons(const RatioReporter& reporter,
         if (measured <= 0 || reference <= 0)
             continue;
         const double ratio = measured / reference;
-        std::printf("%-44s %9.2fx   within %.1fx%s\n", comparison.label, ratio,
+        std::printf("%-44s %9.3fx   within %.2fx%s\n", comparison.label, ratio,
                     comparison.guideline, ratio > comparison.guideline ? " (over)" : "");
     }
 }

@@ -298,10 +298,9 @@ bool LoadBmp24(const QString& fileName) {
     return true;
 }
 
-void OrientCurrentDib(platform::ImageControl& imageComponent, int orientation) {
-    if (orientation < 2 || orientation > 8)
-        return;
+QSize UprightCurrentDib(int orientation) {
     OwnedBlock turned;
+    QSize upright;
     {
         const LockedBlock headerBlock(CurrentDib.header);
         const LockedBlock pixelBlock(CurrentDib.pixels);
@@ -335,8 +334,16 @@ void OrientCurrentDib(platform::ImageControl& imageComponent, int orientation) {
         setHeader(headerBlock, header);
         DibImageSize = turnedSize;
         DibHeaderSize = CurrentDibHeaderBytes;
+        upright = QSize(tw, th);
     }
     GlobalFree(std::exchange(CurrentDib.pixels, turned.release()));
+    return upright;
+}
+
+void OrientCurrentDib(platform::ImageControl& imageComponent, int orientation) {
+    if (orientation < 2 || orientation > 8)
+        return;
+    UprightCurrentDib(orientation);
     imageComponent.setPicture(CurrentDibImage());
 }
 

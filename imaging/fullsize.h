@@ -84,6 +84,9 @@ bool LoadBmp24(const QString& fileName);
 // Turns CurrentDib upright from its EXIF orientation (2..8, see imaging/orientation.h; others
 // leave it as it is) and gives imageComponent the turned picture.
 void OrientCurrentDib(platform::ImageControl& imageComponent, int orientation);
+// The same without showing the turned picture anywhere (the print job prints CurrentDib
+// itself); orientation is 2..8. Returns the upright size.
+QSize UprightCurrentDib(int orientation);
 // Turns CurrentDib a quarter turn: counter-clockwise for direction 3, clockwise for any other,
 // and gives imageComponent the turned picture.
 void RotateCurrentDib(platform::ImageControl& imageComponent, int direction);

@@ -3,9 +3,11 @@
 #include "imaging/all.h"
 #include "imaging/fullsize.h"
 #include "imaging/j6i.h"
+#include "imaging/shootingdate.h"
 #include "platform/printer.h"
 #include "printing/printpicture.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QLocale>
 
@@ -15,6 +17,17 @@ namespace {
 
 int rounded(double value) {
     return int(std::lround(value));
+}
+
+QString dateLine(const QString& date, const QString& time, int form) {
+    switch (form) {
+    case DateAndTime:
+        return date + u' ' + time;
+    case DateOnly:
+        return date;
+    default:
+        return time;
+    }
 }
 
 // One caption line: printed or not, its text and its extent in printer pixels (0 × 0 when it
@@ -83,7 +96,8 @@ public:
 private:
     // Loads and prints one copy in the next slot; false when the file is to be skipped.
     bool printCopy(const PrintEntry& entry);
-    void printCell(const PrintEntry& entry, const QString& ext, double x0, double y0);
+    void printCell(const PrintEntry& entry, const QString& ext, const ExifInfo& exif, double x0,
+                   double y0);
 
     const PrintRequest& request_;
     platform::Printer& printer_;
@@ -144,6 +158,14 @@ bool Job::printCopy(const PrintEntry& entry) {
         return false;
     if (request_.leaveOutUnreadable && PrintPictureSize(workImage_).isEmpty())
         return false;
+    // A JPEG or TIFF picture's EXIF data stands where a J6I picture's header does: the way the
+    // camera was held turns it upright (with the rotation switch on), and the shooting date is
+    // the date line's. Read only when one of them is asked for.
+    ExifInfo exif;
+    if (carriesExif(ext) && (request_.turnJ6I || settings_.DateLine))
+        exif = ReadExifInfo(QFile::encodeName(entry.path).toStdString());
+    if (request_.turnJ6I)
+        OrientPrintPicture(workImage_, exif.orientation);
 
     const int row = cell_ / layout_.columns;
     const int column = cell_ % layout_.columns;
@@ -162,7 +184,7 @@ bool Job::printCopy(const PrintEntry& entry) {
                                  rounded(y0 + layout_.cellHeight + layout_.verticalGap));
         printer_.rectangle(QRect(topLeft, bottomRight - QPoint(1, 1)));
     }
-    printCell(entry, ext, x0, y0);
+    printCell(entry, ext, exif, x0, y0);
 
     firstPage_ = false;
     ++summary_.printed;
@@ -172,7 +194,8 @@ bool Job::printCopy(const PrintEntry& entry) {
     return true;
 }
 
-void Job::printCell(const PrintEntry& entry, const QString& ext, double x0, double y0) {
+void Job::printCell(const PrintEntry& entry, const QString& ext, const ExifInfo& exif, double x0,
+                    double y0) {
     const double cw = layout_.cellWidth;
     const double ch = layout_.cellHeight;
     const double gh = layout_.horizontalGap;
@@ -201,9 +224,11 @@ void Job::printCell(const PrintEntry& entry, const QString& ext, double x0, doub
         }
     } else {
         if (settings_.DateLine)
-            caption.measure(caption.date,
-                            fileDateLine(QFileInfo(entry.path).lastModified(), request_.dateForm),
-                            printer_);
+            caption.measure(
+                caption.date,
+                exif.taken ? shootingDateLine(*exif.taken, request_.dateForm)
+                           : fileDateLine(QFileInfo(entry.path).lastModified(), request_.dateForm),
+                printer_);
         const QSize size = PrintPictureSize(workImage_);
         proportion = ext == QLatin1String(".CAM") || size.isEmpty()
                          ? 4.0 / 3.0
@@ -244,14 +269,11 @@ PrintSummary RunPrintJob(const PrintRequest& request, platform::Printer& printer
 }
 
 QString j6iDateLine(const J6IInfo& info, int form) {
-    switch (form) {
-    case DateAndTime:
-        return j6iDateText(info) + u' ' + j6iTimeText(info);
-    case DateOnly:
-        return j6iDateText(info);
-    default:
-        return j6iTimeText(info);
-    }
+    return dateLine(j6iDateText(info), j6iTimeText(info), form);
+}
+
+QString shootingDateLine(const ExifDateTime& taken, int form) {
+    return dateLine(shootingDateText(taken), shootingTimeText(taken), form);
 }
 
 QString fileDateLine(const QDateTime& modified, int form) {

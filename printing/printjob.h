@@ -17,6 +17,7 @@
 #include <vector>
 
 class TAll;
+struct ExifDateTime;
 struct J6IInfo;
 
 namespace platform {
@@ -42,7 +43,9 @@ struct PrintRequest {
     std::vector<PrintEntry> entries; // in list order
     TPrintSettings layout;
     int dateForm = DateAndTime;
-    // J6I pictures recorded on their side are turned as the camera says (the options' switch).
+    // Pictures the camera recorded on their side or mirrored are turned as it says (the
+    // options' switch): J6I pictures by their header, JPEG and TIFF pictures by their EXIF
+    // orientation.
     bool turnJ6I = true;
     // A picture that the work image could not read either (its reader has said why) is left
     // out like one its decoder refused, instead of printing as an empty framed cell.
@@ -109,8 +112,10 @@ PrintSummary RunPrintJob(const PrintRequest& request, platform::Printer& printer
 
 // The date line of a J6I picture from its BCD bytes, in form.
 QString j6iDateLine(const J6IInfo& info, int form);
-// The date line of another file from its last-modified time ("yy/MM/dd hh:mm:ss", cut to the
-// date's 8 characters or the time's).
+// The date line of a JPEG or TIFF picture from its EXIF shooting date, in the same forms.
+QString shootingDateLine(const ExifDateTime& taken, int form);
+// The date line of another file, or of one without a shooting date, from its last-modified time
+// ("yy/MM/dd hh:mm:ss", cut to the date's 8 characters or the time's).
 QString fileDateLine(const QDateTime& modified, int form);
 
 // Where a caption block starts in a slot whose top is slotTop, of cell height cellHeight and

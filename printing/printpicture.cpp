@@ -3,6 +3,7 @@
 #include "correction/pipeline.h"
 #include "imaging/all.h"
 #include "imaging/fullsize.h"
+#include "imaging/orientation.h"
 #include "platform/checked.h"
 #include "platform/memory.h"
 #include "platform/printer.h"
@@ -105,6 +106,15 @@ bool LoadPrintPicture(const QString& path, const QString& ext, TAll& workImage) 
     }
     workImage.setPictureName(path);
     return false;
+}
+
+void OrientPrintPicture(TAll& workImage, int orientation) {
+    if (orientation < 2 || orientation > 8)
+        return;
+    if (LoadResult == HeldAsDib)
+        sizeWorkImageTo(workImage, UprightCurrentDib(orientation));
+    else if (!workImage.picture().isNull())
+        workImage.setPicture(uprightImage(workImage.picture(), orientation));
 }
 
 void PrintPictureInCell(platform::Printer& printer, int xc, int yc, int cw, int ch, double p,

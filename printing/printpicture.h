@@ -31,6 +31,12 @@ constexpr int TurnCounterClockwise = 3;
 // size. Throws IoError or OverflowError for a J6I whose header cannot be read.
 bool LoadPrintPicture(const QString& path, const QString& ext, TAll& workImage);
 
+// Turns the picture LoadPrintPicture loaded upright from its EXIF orientation (2..8, see
+// imaging/orientation.h; others leave it as it is): CurrentDib where it is held there, with the
+// work image sized to the upright picture, else the work image's picture. Everything after it
+// (corrections, fitting, laying a tall picture on its side) sees the upright picture.
+void OrientPrintPicture(TAll& workImage, int orientation);
+
 // The pixel size of the picture LoadPrintPicture loaded: CurrentDib's, or the work image's
 // picture's (empty when the work image could not load it).
 QSize PrintPictureSize(const TAll& workImage);

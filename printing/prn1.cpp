@@ -159,7 +159,8 @@ void TForm4::buildControls() {
     CheckBox2 = checkBox(QStringLiteral("CheckBox2"), QStringLiteral("ファイル名"),
                          QStringLiteral("ファイル名を印刷"), 436, 48);
     CheckBox3 = checkBox(QStringLiteral("CheckBox3"), QStringLiteral("日時"),
-                         QStringLiteral("撮影日時を印刷（J6Iﾌｧｲﾙのみ）"), 436, 72);
+                         QStringLiteral("撮影日時を印刷（撮影日時の記録がないファイルは更新日時）"),
+                         436, 72);
     CheckBox5 = checkBox(QStringLiteral("CheckBox5"), QStringLiteral("メモ"), QString(), 436, 96);
     CheckBox4 = checkBox(QStringLiteral("CheckBox4"), QStringLiteral("縦長画像正立"),
                          QStringLiteral("縦長画像は縦長のまま表示"), 436, 120);

@@ -3,21 +3,28 @@
 // failures that drop the document.
 #include "correction/settings.h"
 #include "imaging/all.h"
+#include "imaging/exif.h"
 #include "imaging/fullsize.h"
 #include "imaging/j6i.h"
+#include "imaging/orientation.h"
 #include "platform/dib.h"
 #include "platform/printer.h"
 #include "printing/printjob.h"
 #include "printing/printpicture.h"
 #include "tests/support/answerer.h"
+#include "tests/support/exifmaker.h"
 #include "tests/support/jpegmaker.h"
+#include "tests/support/testdata.h"
+#include "tests/support/tiffmaker.h"
 
 #include <gtest/gtest.h>
 
 #include <QDir>
 #include <QFileInfo>
+#include <QImageReader>
 #include <QTemporaryDir>
 
+#include <cstdlib>
 #include <cstring>
 #include <optional>
 
@@ -48,6 +55,38 @@ QByteArray bmpFile(const QImage& picture, int bitCount) {
     const auto header = platform::bmpFileHeaderFor(platform::byteView(dib.value));
     return QByteArray(reinterpret_cast<const char*>(&header.value), sizeof header.value) +
            dib.value;
+}
+
+// A picture file as stored, without obeying any orientation it records.
+QImage readAsStored(const QString& path) {
+    QImageReader reader(path);
+    reader.setAutoTransform(false);
+    return reader.read().convertToFormat(QImage::Format_RGB32);
+}
+
+// What meanDifference leaves between one scene decoded by two decoders (after re-encoding) and
+// scaled by two scalers; the scene turned or mirrored wrongly is off by 20 levels and more.
+constexpr double SamePicture = 8.0;
+
+// The mean difference per channel of a drawn picture and the reference picture scaled to its
+// size, over a grid of samples (JPEG decoding and re-encoding, and scaling, leave a few levels);
+// 255 for pictures of other proportions.
+double meanDifference(const QImage& drawn, const QImage& reference) {
+    if (drawn.isNull() || reference.isNull() ||
+        std::abs(double(drawn.width()) / drawn.height() -
+                 double(reference.width()) / reference.height()) > 0.01)
+        return 255;
+    const QImage scaled =
+        reference.scaled(drawn.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    long difference = 0, samples = 0;
+    for (int y = 3; y < drawn.height(); y += 17)
+        for (int x = 3; x < drawn.width(); x += 19) {
+            const QRgb p = drawn.pixel(x, y), q = scaled.pixel(x, y);
+            difference += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) +
+                          std::abs(qBlue(p) - qBlue(q));
+            samples += 3;
+        }
+    return double(difference) / double(samples);
 }
 
 class PrintJobTest : public ::testing::Test {
@@ -355,6 +394,157 @@ TEST_F(PrintJobTest, J6iPicturesAreTurnedAsTheCameraWasHeldOnlyWhenKeptUpright) 
     EXPECT_EQ(picture.picture.pixel(3, 100), qRgb(255, 255, 255));
     EXPECT_NE(picture.picture.pixel(5, 100), qRgb(255, 255, 255));
     EXPECT_EQ(picture.picture.pixel(764, 100), qRgb(255, 255, 255));
+}
+
+TEST_F(PrintJobTest, TheDateLineOfAJpegIsItsExifShootingDateElseItsFileTime) {
+    const ExifDateTime taken{2003, 9, 10, 20, 59, 18};
+    EXPECT_EQ(shootingDateLine(taken, DateAndTime), QStringLiteral("03/09/10 20:59:18"));
+    EXPECT_EQ(shootingDateLine(taken, DateOnly), QStringLiteral("03/09/10"));
+    EXPECT_EQ(shootingDateLine(taken, TimeOnly), QStringLiteral("20:59:18"));
+
+    request.layout.DateLine = true;
+    const QByteArray jpeg = makeJpeg(flat(64, 48, qRgb(40, 120, 200)));
+    add(QStringLiteral("original.jpg"),
+        withExif(jpeg, makeExifBlock({1, "2026:03:09 07:05:03", "2026:03:10 08:00:00"})));
+    add(QStringLiteral("digitized.jpg"),
+        withExif(jpeg, makeExifBlock({{}, "    :  :     :  :  ", "2003:09:10 20:59:18"})));
+    const QString none =
+        add(QStringLiteral("none.jpg"), withExif(jpeg, makeExifBlock({6, {}, {}})));
+    const QString plain = addJpeg(QStringLiteral("plain.jpg"));
+    // A date from EXIF whether or not the rotation switch reads the orientation too.
+    for (const bool turn : {true, false}) {
+        request.turnJ6I = turn;
+        printer.operations.clear();
+        run();
+        const auto texts = operations(Kind::Text);
+        ASSERT_EQ(texts.size(), 4u);
+        EXPECT_EQ(texts[0].text, QStringLiteral("26/03/09 07:05:03"));
+        EXPECT_EQ(texts[1].text, QStringLiteral("03/09/10 20:59:18")) << "the original is blank";
+        EXPECT_EQ(texts[2].text, fileDateLine(QFileInfo(none).lastModified(), DateAndTime));
+        EXPECT_EQ(texts[3].text, fileDateLine(QFileInfo(plain).lastModified(), DateAndTime));
+    }
+    request.dateForm = TimeOnly;
+    printer.operations.clear();
+    run();
+    EXPECT_EQ(operations(Kind::Text).at(1).text, QStringLiteral("20:59:18"));
+}
+
+TEST_F(PrintJobTest, TheSceneStoredEightWaysPrintsUprightWithTheRotationSwitchOn) {
+    TAZU_REQUIRE_TESTDATA();
+    const QString folder = testdataDir() + QStringLiteral("/exif/Landscape_%1.jpg");
+    const QImage reference = readAsStored(folder.arg(1));
+    ASSERT_FALSE(reference.isNull());
+    for (int n = 0; n <= 8; ++n)
+        request.entries.push_back({folder.arg(n), true, 1, {}});
+    // Upright, every one is wide: tall pictures kept upright or not, it prints straight.
+    for (const bool keepUpright : {true, false}) {
+        request.layout.KeepUpright = keepUpright;
+        printer.operations.clear();
+        run();
+        const auto pictures = operations(Kind::Picture);
+        ASSERT_EQ(pictures.size(), 9u);
+        for (int n = 0; n <= 8; ++n) {
+            EXPECT_LT(meanDifference(pictures[size_t(n)].picture, reference), SamePicture)
+                << "Landscape_" << n << (keepUpright ? " kept upright" : "");
+            EXPECT_NEAR(double(pictures[size_t(n)].rect.width()) /
+                            pictures[size_t(n)].rect.height(),
+                        1.5, 0.01);
+        }
+    }
+    // The switch off: every picture prints as stored.
+    request.turnJ6I = false;
+    request.layout.KeepUpright = true;
+    printer.operations.clear();
+    run();
+    const auto pictures = operations(Kind::Picture);
+    ASSERT_EQ(pictures.size(), 9u);
+    EXPECT_GT(meanDifference(pictures[3].picture, reference), 20.0) << "half turned";
+    EXPECT_LT(meanDifference(pictures[3].picture, readAsStored(folder.arg(3))), SamePicture);
+    EXPECT_NEAR(double(pictures[6].rect.width()) / pictures[6].rect.height(), 2.0 / 3.0, 0.01)
+        << "tall as stored";
+}
+
+TEST_F(PrintJobTest, AJpegOnItsSideStandsUprightWhenKeptSoAndLiesLikeAnyTallPictureElse) {
+    // Upright, the picture is tall; the camera stored it a quarter turn clockwise (orientation
+    // 8: to be turned counter-clockwise), and mirrored (orientation 5).
+    const QuadrantPicture upright = makeQuadrantPicture(96, 128);
+    const QImage stored = upright.image.transformed(QTransform().rotate(90));
+    add(QStringLiteral("o8.jpg"), withExif(makeJpeg(stored), makeExifBlock({8, {}, {}})));
+    add(QStringLiteral("o5.jpg"),
+        withExif(makeJpeg(upright.image.transformed(QTransform(0, 1, 1, 0, 0, 0))),
+                 makeExifBlock({5, {}, {}})));
+    const auto near = [](QRgb seen, QRgb expected) {
+        return std::abs(qRed(seen) - qRed(expected)) < 12 &&
+               std::abs(qGreen(seen) - qGreen(expected)) < 12 &&
+               std::abs(qBlue(seen) - qBlue(expected)) < 12;
+    };
+    request.layout.KeepUpright = true;
+    run();
+    for (const auto& picture : operations(Kind::Picture)) {
+        EXPECT_EQ(picture.pictureSize, QSize(96, 128));
+        EXPECT_NEAR(double(picture.rect.width()) / picture.rect.height(), 0.75, 0.01);
+        EXPECT_TRUE(near(picture.picture.pixel(10, 10), upright.colours[0]));
+        EXPECT_TRUE(near(picture.picture.pixel(85, 10), upright.colours[1]));
+        EXPECT_TRUE(near(picture.picture.pixel(10, 117), upright.colours[2]));
+    }
+
+    // Laid on its side as a tall picture is: a quarter turn counter-clockwise from upright, so
+    // that its top is at the left.
+    request.layout.KeepUpright = false;
+    printer.operations.clear();
+    run();
+    for (const auto& picture : operations(Kind::Picture)) {
+        EXPECT_EQ(picture.pictureSize, QSize(128, 96));
+        EXPECT_NEAR(double(picture.rect.width()) / picture.rect.height(), 4.0 / 3.0, 0.01);
+        EXPECT_TRUE(near(picture.picture.pixel(10, 85), upright.colours[0]));
+        EXPECT_TRUE(near(picture.picture.pixel(10, 10), upright.colours[1]));
+        EXPECT_TRUE(near(picture.picture.pixel(117, 85), upright.colours[2]));
+    }
+}
+
+TEST_F(PrintJobTest, ACameraPictureOnItsSideTurnsOnlyWithTheSwitchOn) {
+    TAZU_REQUIRE_TESTDATA();
+    const QString path = testdataDir() + QStringLiteral("/camera/09_GT-I9000_640x480_o6.jpg");
+    const QImage stored = readAsStored(path);
+    ASSERT_EQ(stored.size(), QSize(640, 480));
+    request.entries.push_back({path, true, 1, {}});
+    request.layout.KeepUpright = true;
+    run();
+    auto picture = operations(Kind::Picture).at(0);
+    EXPECT_LT(meanDifference(picture.picture, uprightImage(stored, TurnedClockwise)), SamePicture);
+
+    request.turnJ6I = false;
+    printer.operations.clear();
+    run();
+    picture = operations(Kind::Picture).at(0);
+    EXPECT_LT(meanDifference(picture.picture, stored), SamePicture) << "as stored";
+}
+
+TEST_F(PrintJobTest, TiffPicturesTurnByTheirOrientationTagHeldAtFullDepthOrInTheWorkImage) {
+    const QuadrantPicture upright = makeQuadrantPicture(96, 128);
+    TiffOptions rgb;
+    rgb.orientation = 6; // stored a quarter turn counter-clockwise
+    const QImage stored = upright.image.transformed(QTransform().rotate(-90));
+    add(QStringLiteral("rgb.tif"), makeTiff({stored}, rgb));
+    TiffOptions palette;
+    palette.pixels = TiffPixels::Palette;
+    palette.orientation = 3;
+    const QString palettePath =
+        add(QStringLiteral("palette.tif"),
+            makeTiff({upright.image.transformed(QTransform().rotate(180))
+                          .convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither)},
+                     palette));
+    ASSERT_FALSE(LoadPrintPicture(palettePath, QStringLiteral(".TIF"), work));
+    ASSERT_EQ(LoadResult, HeldByComponent) << "the palette picture is the work image's";
+    request.layout.KeepUpright = true;
+    run();
+    const auto pictures = operations(Kind::Picture);
+    ASSERT_EQ(pictures.size(), 2u);
+    for (const auto& picture : pictures) {
+        ASSERT_EQ(picture.pictureSize, QSize(96, 128));
+        EXPECT_EQ(picture.picture.pixel(10, 10), upright.colours[0]);
+        EXPECT_EQ(picture.picture.pixel(85, 117), upright.colours[3]);
+    }
 }
 
 TEST_F(PrintJobTest, LandscapeSheetsUseTheLandscapePage) {

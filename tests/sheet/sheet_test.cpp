@@ -16,9 +16,11 @@
 #include "printing/prn1.h"
 #include "sheet/sheet.h"
 #include "tests/support/answerer.h"
+#include "tests/support/exifmaker.h"
 #include "tests/support/gifmaker.h"
 #include "tests/support/jpegmaker.h"
 #include "tests/support/settingsfile.h"
+#include "tests/support/tiffmaker.h"
 
 #include <gtest/gtest.h>
 
@@ -31,6 +33,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <algorithm>
 #include <csignal>
 
 using namespace testsupport;
@@ -130,6 +133,38 @@ QStringList filesStartingWith(const QString& folder, const QString& prefix) {
     return QDir(folder).entryList({prefix + u'*'}, QDir::Files);
 }
 
+// A page of a PDF sheet file of the default layout on A4, as pdftoppm draws it at 50 dpi.
+struct RasterPage {
+    RasterPage(const QString& pdf, int page) {
+        QTemporaryDir dir;
+        const QString prefix = dir.filePath(QStringLiteral("page"));
+        const QString number = QString::number(page);
+        if (QProcess::execute(QStringLiteral("pdftoppm"),
+                              {QStringLiteral("-r"), QStringLiteral("50"), QStringLiteral("-png"),
+                               QStringLiteral("-f"), number, QStringLiteral("-l"), number, pdf,
+                               prefix}) == 0)
+            image = QImage(prefix + u'-' + number + QStringLiteral(".png"));
+        platform::QtPrinter printer;
+        printer.qprinter().setOutputFormat(QPrinter::PdfFormat);
+        printer.qprinter().setPageSize(QPageSize(QPageSize::A4));
+        origin = printer.qprinter().pageLayout().paintRectPixels(printer.resolution()).topLeft();
+        resolution = printer.resolution();
+        const QSize size = printer.pageSize();
+        layout = ComputePrintLayout(TPrintSettings(), size.width(), size.height());
+    }
+    // The colour at the point of slot's cell (row by row) a fraction x across and y down it.
+    QRgb inCell(int slot, double x, double y) const {
+        const QPointF point(layout.cellLeft(slot % layout.columns) + layout.cellWidth * x,
+                            layout.cellTop(slot / layout.columns) + layout.cellHeight * y);
+        return image.pixel(((point + QPointF(origin)) * 50 / resolution).toPoint());
+    }
+
+    QImage image;
+    QPoint origin;
+    int resolution = 0;
+    PrintLayout layout;
+};
+
 TEST_F(GeneratedFolder, TheSheetsHoldEveryPictureInItsCellWithItsCaptionsOnItsPage) {
     const QString out = dir.filePath(QStringLiteral("sheets/index.pdf"));
     ASSERT_TRUE(QDir().mkpath(dir.filePath(QStringLiteral("sheets"))));
@@ -160,25 +195,10 @@ TEST_F(GeneratedFolder, TheSheetsHoldEveryPictureInItsCellWithItsCaptionsOnItsPa
     EXPECT_TRUE(pageText(out, 3).trimmed().isEmpty()) << "two pages only";
 
     // The pictures stand in the cells the layout computes for the page.
-    ASSERT_TRUE(
-        QProcess::execute(QStringLiteral("pdftoppm"),
-                          {QStringLiteral("-r"), QStringLiteral("50"), QStringLiteral("-png"), out,
-                           dir.filePath(QStringLiteral("page"))}) == 0);
-    platform::QtPrinter printer;
-    printer.qprinter().setOutputFormat(QPrinter::PdfFormat);
-    printer.qprinter().setPageSize(QPageSize(QPageSize::A4));
-    const QPoint origin =
-        printer.qprinter().pageLayout().paintRectPixels(printer.resolution()).topLeft();
-    TPrintSettings layoutSettings;
-    const QSize page = printer.pageSize();
-    const PrintLayout layout = ComputePrintLayout(layoutSettings, page.width(), page.height());
-    const QImage sheet1(dir.filePath(QStringLiteral("page-1.png")));
-    ASSERT_FALSE(sheet1.isNull());
+    const RasterPage sheet1(out, 1);
+    ASSERT_FALSE(sheet1.image.isNull());
     for (int slot = 0; slot < 8; ++slot) {
-        const QPointF centre(layout.cellLeft(slot % 2) + layout.cellWidth / 2,
-                             layout.cellTop(slot / 2) + layout.cellHeight / 3);
-        const QPoint raster = ((centre + QPointF(origin)) * 50 / printer.resolution()).toPoint();
-        const QRgb seen = sheet1.pixel(raster);
+        const QRgb seen = sheet1.inCell(slot, 0.5, 1.0 / 3);
         EXPECT_NEAR(qRed(seen), qRed(colours[size_t(slot)]), 20) << slot;
         EXPECT_NEAR(qGreen(seen), qGreen(colours[size_t(slot)]), 20) << slot;
         EXPECT_NEAR(qBlue(seen), qBlue(colours[size_t(slot)]), 20) << slot;
@@ -297,6 +317,41 @@ TEST_F(GeneratedFolder, AnInterruptedRunLeavesNoPartialFileAndEndsByItsSignal) {
     EXPECT_EQ(sheet.exitStatus(), QProcess::CrashExit);
     EXPECT_EQ(sheet.exitCode(), SIGTERM) << "the shell sees 143";
     EXPECT_TRUE(filesStartingWith(dir.path(), QStringLiteral("out.pdf")).isEmpty());
+}
+
+// A JPEG and a TIFF picture that the camera recorded on their side: upright and tall, top half
+// red, bottom half blue; a shooting date in the JPEG's EXIF data.
+TEST(SheetPictures, ExifPicturesStandUprightWithTheirShootingDate) {
+    QTemporaryDir dir;
+    const auto path = [&](const char* name) { return dir.filePath(QString::fromLatin1(name)); };
+    QImage upright(480, 640, QImage::Format_RGB32);
+    upright.fill(qRgb(220, 30, 30));
+    for (int y = 320; y < 640; ++y)
+        std::fill_n(reinterpret_cast<QRgb*>(upright.scanLine(y)), 480, qRgb(30, 40, 220));
+    const QImage stored = upright.transformed(QTransform().rotate(-90)); // to be turned clockwise
+    ASSERT_TRUE(
+        writeFile(path("side.jpg"),
+                  withExif(makeJpeg(stored), makeExifBlock({6, "2003:09:10 20:59:18", {}}))));
+    TiffOptions tiff;
+    tiff.orientation = 6;
+    writeTiff(path("side.tif"), {stored}, tiff);
+    ScopedSettingsFile settings;
+    ASSERT_TRUE(settings.write("[PRNSET]\r\n" + platform::toCp932(QStringLiteral("正立")) +
+                               "=1\r\nDate=1\r\n"));
+    const QString out = path("sheet.pdf");
+    const SheetRun run = runSheetProgram({path("side.jpg"), path("side.tif"), QStringLiteral("-o"),
+                                          out, QStringLiteral("--ini"), settings.path()});
+    EXPECT_EQ(run.status, 0) << qPrintable(run.errors);
+    EXPECT_TRUE(pageText(out, 1).contains(QStringLiteral("03/09/10 20:59:18")));
+    const RasterPage page(out, 1);
+    ASSERT_FALSE(page.image.isNull());
+    for (int slot : {0, 1}) {
+        const QRgb top = page.inCell(slot, 0.5, 0.25), bottom = page.inCell(slot, 0.5, 0.75);
+        EXPECT_NEAR(qRed(top), 220, 20) << slot;
+        EXPECT_NEAR(qBlue(top), 30, 20) << slot;
+        EXPECT_NEAR(qRed(bottom), 30, 20) << slot;
+        EXPECT_NEAR(qBlue(bottom), 220, 20) << slot;
+    }
 }
 
 // Good pictures of every reader beside a broken GIF, BMP and JPEG, in a folder shown whole.
