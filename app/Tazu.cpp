@@ -6,6 +6,7 @@
 #include "dialogs/opt.h"
 #include "imaging/all.h"
 #include "imaging/j6i.h"
+#include "imaging/orientation.h"
 #include "platform/filecontrols.h"
 #include "platform/guard.h"
 #include "platform/interaction.h"
@@ -295,9 +296,14 @@ void TForm1::buildMenu() {
             platform::guardedSlot([this] { memosaveClick(); }));
     connect(all, &QAction::triggered, this, platform::guardedSlot([this] { K5Click(); }));
     connect(none, &QAction::triggered, this, platform::guardedSlot([this] { K6Click(); }));
-    connect(options, &QAction::triggered, this, platform::guardedSlot([] {
-                if (OKBottomDlg2)
-                    OKBottomDlg2->exec();
+    connect(options, &QAction::triggered, this, platform::guardedSlot([this] {
+                if (!OKBottomDlg2)
+                    return;
+                const bool upright = picturesTurnedUpright();
+                OKBottomDlg2->exec();
+                // The thumbnails shown stand as the switch now says.
+                if (ThumbsShown && picturesTurnedUpright() != upright)
+                    ShowPage();
             }));
     connect(version, &QAction::triggered, this, platform::guardedSlot([] {
                 if (OKBottomDlg1)
@@ -639,8 +645,15 @@ void TForm1::showCell(int index) {
             thumbnail->setPictureName(QString());
             platform::showGeneralError(platform::errorText(error));
         }
-        const QImage& picture = thumbnail->picture();
-        thumbnail->setGeometry(fitThumbnail(whole, picture.width(), picture.height(), extension));
+        // The preview as decoded is turned, never a larger one decoded for it.
+        const QSize stored = thumbnail->picture().size();
+        const int orientation = thumbnail->hasPicture() && picturesTurnedUpright()
+                                    ? pictureOrientation(PagePaths[index], extension)
+                                    : AsStored;
+        if (orientation != AsStored)
+            thumbnail->setPicture(uprightImage(thumbnail->picture(), orientation));
+        thumbnail->setGeometry(
+            fitThumbnail(whole, stored.width(), stored.height(), extension, orientation));
         cell.name->hide();
     } else {
         cell.thumbnail->setPictureName(QString());

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <utility>
 
 QString fileTypeFilter(bool withCam) {
     if (withCam)
@@ -38,12 +39,15 @@ QRect CellGrid::cell(int index) const {
     return first.translated(index % 4 * pitchX, index / 4 * pitchY);
 }
 
-QRect fitThumbnail(const QRect& cell, int width, int height, const QString& extension) {
+QRect fitThumbnail(const QRect& cell, int width, int height, const QString& extension,
+                   int orientation) {
     // 64-bit products: picture sizes come from decoded files and may be anything.
-    const int64_t w = width;
+    int64_t w = width;
     int64_t h = height;
     if (extension == QLatin1String(".J6I") || extension == QLatin1String(".CAM"))
         h = w * 3 / 4;
+    if (turnsSideways(orientation))
+        std::swap(w, h);
     if (h * 5 < w * 4) {
         const int fitted = static_cast<int>(cell.width() * h / w);
         return {cell.left(), cell.top() + (cell.height() - fitted) / 2, cell.width(), fitted};

@@ -3,6 +3,8 @@
 // window starts in.
 #pragma once
 
+#include "imaging/orientation.h"
+
 #include <QRect>
 #include <QString>
 
@@ -37,8 +39,11 @@ struct CellGrid {
 // Fits a picture of width × height into cell: wide pictures keep the cell's width and move
 // down, tall ones keep its height and move right, the ones between 5:4 and 1:1 fill the cell.
 // J6I and CAM pictures (by the upper-case extension with its dot) count as 4:3 whatever their
-// stored height.
-QRect fitThumbnail(const QRect& cell, int width, int height, const QString& extension);
+// stored height. width × height is the picture as stored; one shown upright in an orientation
+// that turns it sideways (see imaging/orientation.h) is fitted with its sides exchanged, so a
+// J6I picture recorded on its side fits as 3:4.
+QRect fitThumbnail(const QRect& cell, int width, int height, const QString& extension,
+                   int orientation = AsStored);
 
 // folder + "/" + name, without a second "/" when the folder ends in one.
 QString pathInFolder(const QString& folder, const QString& name);

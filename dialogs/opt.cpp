@@ -47,7 +47,7 @@ TOKBottomDlg2::TOKBottomDlg2(QWidget* parent) : QDialog(parent) {
                  QStringLiteral("J6Iﾌｧｲﾙ768*576表示時にスムージングをかける"), 20);
     checkbox2 =
         checkBox(this, QStringLiteral("checkbox2"), QStringLiteral("Ｊ６Ｉファイルの回転の判別"),
-                 QStringLiteral("J6Iﾌｧｲﾙの回転画像を回転表示する"), 52);
+                 QStringLiteral("J6I･JPEG･TIFFﾌｧｲﾙの回転画像を正立表示する"), 52);
     CheckBox3 = checkBox(this, QStringLiteral("CheckBox3"),
                          QStringLiteral("メモを自動的に保存する"), QString(), 84);
     OKBtn = button(this, QStringLiteral("OKBtn"), QStringLiteral("OK"), 68);
@@ -114,4 +114,8 @@ void TOKBottomDlg2::OKBtnClick() {
 void TOKBottomDlg2::CancelBtnClick() {
     CheckBox1->setChecked(SmoothAtShow);
     QDialog::reject();
+}
+
+bool picturesTurnedUpright() {
+    return OKBottomDlg2 && OKBottomDlg2->checkbox2->isChecked();
 }

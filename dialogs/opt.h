@@ -1,5 +1,6 @@
-// The options dialog: smoothing of J6I pictures in the viewer, turning J6I pictures the camera
-// recorded on their side, and saving memos automatically. Created once at start-up; the check
+// The options dialog: smoothing of J6I pictures in the viewer, turning pictures upright as the
+// camera recorded them (J6I pictures by their header, JPEG and TIFF pictures by their EXIF
+// orientation), and saving memos automatically. Created once at start-up; the check
 // boxes hold the options for the whole run, and the other windows read them directly. The
 // section "Option" of the settings file is read at creation and written at destruction.
 #pragma once
@@ -21,7 +22,7 @@ public:
     void reject() override;
 
     QCheckBox* CheckBox1 = nullptr; // smoothing of J6I pictures shown at 768 × 576
-    QCheckBox* checkbox2 = nullptr; // J6I pictures recorded on their side shown turned
+    QCheckBox* checkbox2 = nullptr; // pictures shown upright as the camera recorded them
     QCheckBox* CheckBox3 = nullptr; // memos saved automatically; mirrored in MemoAutoSave
     QPushButton* OKBtn = nullptr;
     QPushButton* CancelBtn = nullptr;
@@ -43,3 +44,7 @@ private:
 
 // The one instance, created at start-up.
 extern TOKBottomDlg2* OKBottomDlg2;
+
+// Whether pictures the camera recorded turned or mirrored are shown upright (checkbox2); false
+// before the dialog exists.
+bool picturesTurnedUpright();

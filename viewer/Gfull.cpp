@@ -11,6 +11,8 @@
 #include "imaging/all.h"
 #include "imaging/fullsize.h"
 #include "imaging/j6i.h"
+#include "imaging/orientation.h"
+#include "imaging/shootingdate.h"
 #include "platform/checked.h"
 #include "platform/dib.h"
 #include "platform/guard.h"
@@ -72,10 +74,6 @@ QImage blankPicture(QSize size) {
 
 bool smoothingOn() {
     return OKBottomDlg2 && OKBottomDlg2->CheckBox1->isChecked();
-}
-
-bool rotationOn() {
-    return OKBottomDlg2 && OKBottomDlg2->checkbox2->isChecked();
 }
 
 } // namespace
@@ -265,7 +263,7 @@ bool TForm2::openPicture(const QString& path, const QString& ext) {
         const J6IInfo info = ReadJ6IInfo(path);
         All1->resize(ViewerWidth, ViewerHeight);
         StatusBar1->setText(j6iStatusLine(name, info));
-        if ((info.orientation == 1 || info.orientation == 3) && rotationOn()) {
+        if ((info.orientation == 1 || info.orientation == 3) && picturesTurnedUpright()) {
             ViewerRotated = true;
             All1->resize(ViewerHeight, ViewerWidth);
             RotateCurrentDib(*All1, info.orientation);
@@ -273,7 +271,18 @@ bool TForm2::openPicture(const QString& path, const QString& ext) {
         ViewerOriginal = All1->picture();
         CamAspect = false;
     } else {
-        StatusBar1->setText(fileStatusLine(name, QFileInfo(path).lastModified()));
+        const std::optional<ExifDateTime> taken = exifShootingDate(path, ext);
+        StatusBar1->setText(taken ? shootingStatusLine(name, *taken)
+                                  : fileStatusLine(name, QFileInfo(path).lastModified()));
+        // Turned before the picture is taken as the original, so that zooms, corrections,
+        // saving and copying all work on the upright picture.
+        const int orientation = picturesTurnedUpright() ? pictureOrientation(path, ext) : AsStored;
+        if (orientation != AsStored) {
+            if (LoadResult == HeldAsDib)
+                OrientCurrentDib(*All1, orientation);
+            else
+                All1->setPicture(uprightImage(All1->picture(), orientation));
+        }
         ViewerOriginal = All1->picture();
         CamAspect = ext == QLatin1String(".CAM");
         All1->resize(zoomedSize(Zoom::Full, ViewerOriginal.size(), CamAspect));

@@ -1,8 +1,9 @@
 // The picture viewer: one picture of the folder at full quality, J6I pictures at a display size
-// (turned as the camera was held, smoothed on request), others at a zoom, with the file's name
-// and date in a status line; the input-time corrections, the two correction dialogs, saving as
-// a BMP file and copying to the clipboard. Created once at start-up; the main window shows it
-// for ViewerPath and hides itself while it shows a picture.
+// (smoothed on request), others at a zoom, upright as the camera was held when the rotation
+// switch is on, with the file's name and shooting or modification date in a status line; the
+// input-time corrections, the two correction dialogs, saving as a BMP file and copying to the
+// clipboard. Created once at start-up; the main window shows it for ViewerPath and hides itself
+// while it shows a picture.
 #pragma once
 
 #include <QImage>

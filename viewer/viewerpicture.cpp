@@ -3,6 +3,7 @@
 #include "correction/pipeline.h"
 #include "imaging/fullsize.h"
 #include "imaging/j6i.h"
+#include "imaging/shootingdate.h"
 #include "platform/dib.h"
 #include "platform/memory.h"
 
@@ -114,9 +115,20 @@ QByteArray bmpFileOf(const QByteArray& packedDib) {
            packedDib;
 }
 
+namespace {
+
+QString statusLine(const QString& fileName, const QString& date, const QString& time) {
+    return fileName + QStringLiteral("   ") + date + QStringLiteral("  ") + time;
+}
+
+} // namespace
+
 QString j6iStatusLine(const QString& fileName, const J6IInfo& info) {
-    return fileName + QStringLiteral("   ") + j6iDateText(info) + QStringLiteral("  ") +
-           j6iTimeText(info);
+    return statusLine(fileName, j6iDateText(info), j6iTimeText(info));
+}
+
+QString shootingStatusLine(const QString& fileName, const ExifDateTime& taken) {
+    return statusLine(fileName, shootingDateText(taken), shootingTimeText(taken));
 }
 
 QString fileStatusLine(const QString& fileName, const QDateTime& modified) {

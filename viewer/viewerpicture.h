@@ -9,6 +9,7 @@
 #include <QSize>
 #include <QString>
 
+struct ExifDateTime;
 struct J6IInfo;
 
 // A J6I picture decodes to 768 × 480 pixels; smoothed it is 768 × 576.
@@ -30,9 +31,11 @@ QByteArray PackedCurrentDib();
 // rows), then the DIB. Empty for a DIB that is not valid.
 QByteArray bmpFileOf(const QByteArray& packedDib);
 
-// The status line: the file name, three blanks, and the J6I shooting date and time
+// The status line: the file name, three blanks, and the shooting date and time
 // ("96/12/01  09:30:05") or the file's last-modified time.
 QString j6iStatusLine(const QString& fileName, const J6IInfo& info);
+// The same for a JPEG or TIFF file's EXIF shooting date.
+QString shootingStatusLine(const QString& fileName, const ExifDateTime& taken);
 QString fileStatusLine(const QString& fileName, const QDateTime& modified);
 
 // The zoom items; the size of a picture of original size at each, a CAM picture 4:3.

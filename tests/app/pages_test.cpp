@@ -38,6 +38,10 @@ TEST(PagesTest, ThumbnailsFitTheirCell) {
     EXPECT_EQ(fitThumbnail(cell, 640, 240, ".J6I"), QRect(27, 161, 100, 75));
     EXPECT_EQ(fitThumbnail(cell, 480, 960, ".CAM"), QRect(27, 161, 100, 75));
     EXPECT_EQ(fitThumbnail(cell, 640, 240, ".JPG"), QRect(27, 180, 100, 37));
+    // Shown upright, a picture turned sideways fits by its sides exchanged; J6I pictures as 3:4.
+    EXPECT_EQ(fitThumbnail(cell, 160, 100, ".JPG", 5), QRect(52, 159, 50, 80));
+    EXPECT_EQ(fitThumbnail(cell, 160, 100, ".JPG", 3), QRect(27, 168, 100, 62));
+    EXPECT_EQ(fitThumbnail(cell, 640, 240, ".J6I", TurnedClockwise), QRect(47, 159, 60, 80));
     // Nothing loaded fills the cell; extreme sizes neither divide by zero nor overflow.
     EXPECT_EQ(fitThumbnail(cell, 0, 0, ".JPG"), cell);
     EXPECT_EQ(fitThumbnail(cell, 5, 0, ".JPG"), QRect(27, 199, 100, 0));

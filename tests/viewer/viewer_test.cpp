@@ -1,18 +1,24 @@
-// The viewer: J6I smoothing rows, display sizes and zooms, turning, the status line, the
-// window's fit on the screen, BMP files and the clipboard, reset, and failed openings.
+// The viewer: J6I smoothing rows, display sizes and zooms, turning (J6I pictures by their header,
+// JPEG and TIFF pictures by their EXIF orientation), the status line, the window's fit on the
+// screen, BMP files and the clipboard, reset, and failed openings.
 #include "app/mainstate.h"
 #include "correction/settings.h"
 #include "dialogs/opt.h"
 #include "imaging/all.h"
 #include "imaging/fullsize.h"
 #include "imaging/j6i.h"
+#include "imaging/orientation.h"
 #include "platform/checked.h"
 #include "platform/dib.h"
 #include "tests/support/answerer.h"
 #include "tests/support/decodeddib.h"
+#include "tests/support/exifmaker.h"
 #include "tests/support/gifmaker.h"
 #include "tests/support/jpegmaker.h"
 #include "tests/support/settingsfile.h"
+#include "tests/support/testdata.h"
+#include "tests/support/testpatterns.h"
+#include "tests/support/tiffmaker.h"
 #include "viewer/Gfull.h"
 #include "viewer/viewerpicture.h"
 
@@ -24,6 +30,7 @@
 #include <QClipboard>
 #include <QFile>
 #include <QFileInfo>
+#include <QImageReader>
 #include <QLabel>
 #include <QMimeData>
 #include <QTemporaryDir>
@@ -47,6 +54,13 @@ QImage numberedRows(int width, int height) {
         }
     }
     return picture;
+}
+
+// A picture file as stored, whatever orientation it records.
+QImage storedPicture(const QString& path) {
+    QImageReader reader(path);
+    reader.setAutoTransform(false);
+    return reader.read();
 }
 
 const uint8_t* heldRow(int storageRow) {
@@ -205,6 +219,133 @@ TEST_F(ViewerTest, J6iPicturesRecordedOnTheirSideAreTurnedAndSavedTurned) {
     ASSERT_TRUE(open(j6i(3)));
     EXPECT_FALSE(viewer->ViewerRotated) << "shown as stored";
     EXPECT_EQ(viewer->All1->size(), QSize(640, 480));
+    close();
+}
+
+// Upright pictures are compared by their mean difference per channel: decoding, turning and
+// the 24-bit BMP file leave the same scene within a few levels (4 of 255).
+constexpr double SameScene = 4.0;
+
+TEST_F(ViewerTest, ExifPicturesAreShownSavedAndCopiedUprightInAllEightOrientations) {
+    TAZU_REQUIRE_TESTDATA();
+    const QString scene = testdataDir() + QStringLiteral("/exif/Landscape_%1.jpg");
+    const QImage reference = storedPicture(scene.arg(1));
+    ASSERT_EQ(reference.size(), QSize(1800, 1200));
+    for (int n = 1; n <= 8; ++n) {
+        ASSERT_TRUE(open(scene.arg(n))) << n;
+        EXPECT_EQ(LoadResult, HeldAsDib);
+        EXPECT_EQ(viewer->All1->size(), reference.size())
+            << n << ": the zoom of the upright picture";
+        EXPECT_LT(meanChannelDifference(viewer->All1->picture(), reference), SameScene) << n;
+        const QImage saved = QImage::fromData(save(QStringLiteral("saved.bmp")), "BMP");
+        EXPECT_LT(meanChannelDifference(saved, reference), SameScene) << n;
+        item("K5")->trigger();
+        EXPECT_LT(meanChannelDifference(QGuiApplication::clipboard()->image(), reference),
+                  SameScene)
+            << n;
+        item("K9")->trigger(); // 1/2
+        EXPECT_EQ(viewer->All1->size(), QSize(900, 600)) << n;
+        close();
+    }
+}
+
+TEST_F(ViewerTest, CameraPicturesOnTheirSideStandUprightOnlyWithTheRotationSwitch) {
+    TAZU_REQUIRE_TESTDATA();
+    const QString camera = testdataDir() + QStringLiteral("/camera/");
+    const std::pair<const char*, int> pictures[] = {
+        {"04_iPhone-5_3264x2448_o3.jpg", 3},
+        {"05_Canon-PowerShot-A85_1704x2272_o8.jpg", 8},
+        {"10_CYBERSHOT_311x450_o6.jpg", 6},
+    };
+    for (const bool upright : {true, false}) {
+        options->checkbox2->setChecked(upright);
+        for (const auto& [name, orientation] : pictures) {
+            const QString path = camera + QString::fromLatin1(name);
+            const QImage stored = storedPicture(path);
+            const QImage expected = upright ? uprightImage(stored, orientation) : stored;
+            ASSERT_TRUE(open(path)) << name;
+            EXPECT_EQ(viewer->All1->size(), expected.size()) << name << " upright " << upright;
+            EXPECT_LT(meanChannelDifference(viewer->All1->picture(), expected), SameScene) << name;
+            close();
+        }
+    }
+}
+
+TEST_F(ViewerTest, PicturesThePictureControlHoldsAreTurnedUprightToo) {
+    // An 8-bit grey JPEG and a palette TIFF are held by the picture control, an RGB TIFF at
+    // 24 bits; each stands upright, the grey one as it would have been turned held at 24 bits.
+    JpegOptions grey;
+    grey.colour = JpegColour::Greyscale;
+    grey.quality = 100;
+    const QImage ramp = makeGreyRamp(64, 32);
+    const QString greyPath = write(QStringLiteral("grey.jpg"),
+                                   withExif(makeJpeg(ramp, grey), makeExifBlock({8, {}, {}})));
+    const QImage palette = indexedPattern(30, 20, 16);
+    TiffOptions paletteTiff;
+    paletteTiff.pixels = TiffPixels::Palette;
+    paletteTiff.orientation = 6;
+    const QString palettePath =
+        write(QStringLiteral("palette.tif"), makeTiff({palette}, paletteTiff));
+    const QImage colour = colourPattern(30, 20);
+    TiffOptions mirrored;
+    mirrored.orientation = 7;
+    const QString colourPath = write(QStringLiteral("colour.tif"), makeTiff({colour}, mirrored));
+
+    ASSERT_TRUE(open(greyPath));
+    EXPECT_EQ(LoadResult, HeldByComponent);
+    EXPECT_EQ(viewer->ViewerOriginal.size(), QSize(32, 64));
+    EXPECT_LT(meanChannelDifference(viewer->ViewerOriginal, uprightImage(ramp, 8)), 2.0);
+    EXPECT_EQ(bmpSize(save(QStringLiteral("grey.bmp"))), QSize(32, 64));
+    close();
+
+    ASSERT_TRUE(open(palettePath));
+    EXPECT_EQ(LoadResult, HeldByComponent);
+    EXPECT_EQ(viewer->ViewerOriginal.convertToFormat(QImage::Format_RGB32),
+              uprightImage(palette, 6).convertToFormat(QImage::Format_RGB32));
+    EXPECT_EQ(viewer->All1->size(), QSize(20, 30));
+    close();
+
+    ASSERT_TRUE(open(colourPath));
+    EXPECT_EQ(LoadResult, HeldAsDib);
+    EXPECT_EQ(viewer->All1->picture().convertToFormat(QImage::Format_RGB32),
+              uprightImage(colour, 7));
+    EXPECT_EQ(CurrentDibImage().convertToFormat(QImage::Format_RGB32), uprightImage(colour, 7));
+    close();
+}
+
+TEST_F(ViewerTest, TheStatusLineShowsTheExifShootingDateElseTheFileTime) {
+    const QImage picture = makeGreyRamp(16, 8);
+    const QString taken =
+        write(QStringLiteral("taken.jpg"),
+              withExif(makeJpeg(picture),
+                       makeExifBlock({1, "2024:02:29 07:05:09", "2001:01:01 01:01:01"})));
+    ASSERT_TRUE(open(taken));
+    EXPECT_EQ(viewer->StatusBar1->text(), QStringLiteral("taken.jpg   24/02/29  07:05:09"));
+    close();
+
+    // A blank date and no EXIF block at all both leave the file's last-modified time.
+    const QDateTime modified(QDate(2019, 5, 4), QTime(3, 2, 1));
+    for (const QByteArray& jpeg :
+         {withExif(makeJpeg(picture), makeExifBlock({1, "    :  :     :  :", {}})),
+          makeJpeg(picture)}) {
+        const QString path = write(QStringLiteral("plain.jpg"), jpeg);
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(file.setFileTime(modified, QFileDevice::FileModificationTime));
+        file.close();
+        ASSERT_TRUE(open(path));
+        EXPECT_EQ(viewer->StatusBar1->text(),
+                  fileStatusLine(QStringLiteral("plain.jpg"), modified));
+        close();
+    }
+}
+
+TEST_F(ViewerTest, TheCameraDigitizingDateStandsInForABlankShootingDate) {
+    TAZU_REQUIRE_TESTDATA();
+    ASSERT_TRUE(open(testdataDir() + QStringLiteral("/camera/11_SP-2500_81x121_o6.jpg")));
+    EXPECT_EQ(viewer->StatusBar1->text(),
+              QStringLiteral("11_SP-2500_81x121_o6.jpg   03/09/10  20:59:18"));
+    EXPECT_EQ(viewer->All1->size(), QSize(121, 81));
     close();
 }
 
