@@ -873,7 +873,7 @@ void TForm1::Print1Click() {
     PrintRequest request;
     request.layout = Form4->controlValues();
     request.dateForm = Form4->dateForm();
-    request.turnJ6I = OKBottomDlg2 && OKBottomDlg2->checkbox2->isChecked();
+    request.turnJ6I = picturesTurnedUpright();
     const QString folder = FileListBox1->directory();
     for (int i = 0; i < FileCount; ++i)
         request.entries.push_back({pathInFolder(folder, FileListBox1->item(i)), Selected[size_t(i)],
