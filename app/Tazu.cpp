@@ -382,7 +382,7 @@ void TForm1::FormCreate() {
         StartupOk = false;
         return;
     }
-    FilterComboBox1->setFilter(fileTypeFilter(pluginLoads(QStringLiteral("ifcam.spi"))));
+    FilterComboBox1->setFilter(installedFileTypeFilter());
     readSettings();
     prepareFolderData();
     FilterComboBox1->setItemIndex(storedFilter_);

@@ -1,6 +1,7 @@
 #include "app/pages.h"
 
 #include "app/mainstate.h"
+#include "platform/library.h"
 
 #include <QDir>
 
@@ -8,13 +9,31 @@
 #include <cstdint>
 #include <utility>
 
-QString fileTypeFilter(bool withCam) {
-    if (withCam)
-        return QStringLiteral("J6I JPEG|*.J6I;*.JPG|J6I|*.J6I|JPG|*.JPG|BMP|*.BMP|TIFF|*.TIF|"
-                              "GIF|*.GIF|CAM|*.CAM|すべての画像ﾌｧｲﾙ|"
-                              "*.J6I;*.JPG;*.TIF;*.GIF;*.BMP;*.CAM");
-    return QStringLiteral("J6I JPEG|*.J6I;*.JPG|J6I|*.J6I|JPG|*.JPG|BMP|*.BMP|TIFF|*.TIF|"
-                          "GIF|*.GIF|すべての画像ﾌｧｲﾙ|*.J6I;*.JPG;*.TIF;*.GIF;*.BMP");
+QString fileTypeFilter(const std::function<bool(const QString& pluginFile)>& pluginPresent) {
+    struct OptionalType {
+        const char* pluginFile;
+        const char* name;
+        const char* mask;
+    };
+    static constexpr OptionalType optionalTypes[] = {{"ifcam.spi", "CAM", "*.CAM"},
+                                                     {"ifmag.spi", "MAG", "*.MAG"},
+                                                     {"ifpi.spi", "PI", "*.PI"},
+                                                     {"ifpic.spi", "PIC", "*.PIC"}};
+    QString filter = QStringLiteral(
+        "J6I JPEG|*.J6I;*.JPG|J6I|*.J6I|JPG|*.JPG|BMP|*.BMP|TIFF|*.TIF|GIF|*.GIF|");
+    QString allMasks = QStringLiteral("*.J6I;*.JPG;*.TIF;*.GIF;*.BMP");
+    for (const OptionalType& type : optionalTypes) {
+        if (!pluginPresent(QLatin1String(type.pluginFile)))
+            continue;
+        filter += QLatin1String(type.name) + u'|' + QLatin1String(type.mask) + u'|';
+        allMasks += u';' + QLatin1String(type.mask);
+    }
+    return filter + QStringLiteral("すべての画像ﾌｧｲﾙ|") + allMasks;
+}
+
+QString installedFileTypeFilter() {
+    return fileTypeFilter(
+        [](const QString& pluginFile) { return platform::Library(pluginFile).isLoaded(); });
 }
 
 int participatingFileCount(int listCount) {

@@ -10,8 +10,12 @@
 
 #include <functional>
 
-// The file-type list, "description|masks|...", with the CAM type when a CAM decoder is present.
-QString fileTypeFilter(bool withCam);
+// The file-type list, "description|masks|...": the fixed types, then one type for each optional
+// decoder plug-in (CAM, MAG, PI, PIC) that pluginPresent says is there, then all picture files.
+QString fileTypeFilter(const std::function<bool(const QString& pluginFile)>& pluginPresent);
+
+// The file-type list for the plug-ins that load on this system.
+QString installedFileTypeFilter();
 
 // The files of a list that take part: at most MaxFolderFiles.
 int participatingFileCount(int listCount);

@@ -202,8 +202,10 @@ void TAll::loadThroughPlugin(const Decoder& decoder) {
 
     Exports exports;
     exports.getPicture = library.symbol<GetPictureFunc>("GetPicture");
-    const bool asksForInfo =
-        decoder.kind == JpegKind || decoder.kind == PicKind || decoder.kind == Pic2Kind;
+    // JPEG pictures for their size; the formats of older computers for their dot proportions.
+    const bool asksForInfo = decoder.kind == JpegKind || decoder.kind == PicKind ||
+                             decoder.kind == Pic2Kind || decoder.kind == MagKind ||
+                             decoder.kind == PiKind;
     if (asksForInfo) {
         exports.getPictureInfo = library.symbol<GetPictureInfoFunc>("GetPictureInfo");
         exports.getPreview = library.symbol<GetPreviewFunc>("GetPreview");
@@ -283,9 +285,12 @@ void TAll::loadOther(const QByteArray& fileName, const Exports& exports) {
                                   bitsBlock.receive(), nullptr, 0);
     };
     // Some files carry a 128-byte header in front of the picture.
-    int32_t result = decodeAt(0);
-    if (result == SPI_UNKNOWN_FORMAT)
-        result = decodeAt(128);
+    int32_t offset = 0;
+    int32_t result = decodeAt(offset);
+    if (result == SPI_UNKNOWN_FORMAT) {
+        offset = 128;
+        result = decodeAt(offset);
+    }
     if (result != SPI_SUCCESS) {
         failWithResult(result);
         return;
@@ -301,9 +306,11 @@ void TAll::loadOther(const QByteArray& fileName, const Exports& exports) {
 
     QImage picture = decoded.image;
     if (exports.getPictureInfo) {
-        // PIC and PIC2 pictures may have pixels that are not square.
+        // PIC, PIC2, MAG and Pi pictures may have dots that are not square; they are described
+        // where they were found.
         PictureInfo info{};
-        if (exports.getPictureInfo(fileName.constData(), 0, SPI_INPUT_FILE, &info) == SPI_SUCCESS) {
+        if (exports.getPictureInfo(fileName.constData(), offset, SPI_INPUT_FILE, &info) ==
+            SPI_SUCCESS) {
             platform::GlobalFree(info.hInfo);
             picture = withSquarePixels(picture, info.x_density, info.y_density);
             if (picture.isNull()) {

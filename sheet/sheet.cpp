@@ -9,7 +9,6 @@
 #include "platform/filecontrols.h"
 #include "platform/guard.h"
 #include "platform/interaction.h"
-#include "platform/library.h"
 #include "platform/printer.h"
 #include "platform/profile.h"
 #include "printing/printsettings.h"
@@ -127,7 +126,7 @@ private:
 // The masks of the file type the window shows (section TForm1, "Filter").
 QString windowFileMask(const platform::Profile& ini) {
     platform::FilterComboBox types;
-    types.setFilter(fileTypeFilter(platform::Library(QStringLiteral("ifcam.spi")).isLoaded()));
+    types.setFilter(installedFileTypeFilter());
     types.setItemIndex(ini.readInteger(QStringLiteral("TForm1"), QStringLiteral("Filter"), 0));
     return types.mask();
 }

@@ -57,17 +57,29 @@ TEST(PagesTest, CellGridAndPaths) {
     EXPECT_EQ(pathInFolder("/", "a.jpg"), QStringLiteral("/a.jpg"));
 }
 
-TEST(PagesTest, FileTypesWithAndWithoutCam) {
-    const QStringList plain = fileTypeFilter(false).split('|');
-    const QStringList withCam = fileTypeFilter(true).split('|');
+TEST(PagesTest, FileTypesFollowTheOptionalPlugins) {
+    const auto filterWith = [](QStringList present) {
+        return fileTypeFilter([&](const QString& plugin) { return present.contains(plugin); })
+            .split('|');
+    };
+    const QStringList plain = filterWith({});
     ASSERT_EQ(plain.size(), 14);
-    ASSERT_EQ(withCam.size(), 16);
     EXPECT_EQ(plain[0], QStringLiteral("J6I JPEG"));
     EXPECT_EQ(plain[1], QStringLiteral("*.J6I;*.JPG"));
-    EXPECT_EQ(withCam[12], QStringLiteral("CAM"));
-    EXPECT_EQ(withCam[14], QStringLiteral("すべての画像ﾌｧｲﾙ"));
-    EXPECT_TRUE(withCam[15].endsWith(";*.CAM"));
-    EXPECT_FALSE(plain[13].contains("CAM"));
+    EXPECT_EQ(plain[12], QStringLiteral("すべての画像ﾌｧｲﾙ"));
+    EXPECT_EQ(plain[13], QStringLiteral("*.J6I;*.JPG;*.TIF;*.GIF;*.BMP"));
+
+    // Each present plug-in adds its type after GIF, in the fixed order CAM, MAG, PI, PIC, and its
+    // mask to all picture files; an absent one leaves no gap.
+    const QStringList some = filterWith({"ifpic.spi", "ifcam.spi", "ifmag.spi"});
+    ASSERT_EQ(some.size(), 20);
+    EXPECT_EQ(some.mid(12, 6), QStringList({"CAM", "*.CAM", "MAG", "*.MAG", "PIC", "*.PIC"}));
+    EXPECT_EQ(some[18], QStringLiteral("すべての画像ﾌｧｲﾙ"));
+    EXPECT_EQ(some[19], QStringLiteral("*.J6I;*.JPG;*.TIF;*.GIF;*.BMP;*.CAM;*.MAG;*.PIC"));
+
+    const QStringList all = filterWith({"ifcam.spi", "ifmag.spi", "ifpi.spi", "ifpic.spi"});
+    ASSERT_EQ(all.size(), 22);
+    EXPECT_EQ(all.mid(14, 6), QStringList({"MAG", "*.MAG", "PI", "*.PI", "PIC", "*.PIC"}));
 }
 
 TEST(PagesTest, StartFolderRules) {

@@ -249,17 +249,19 @@ TEST_F(TAllTest, MissingPluginIsNamedByItsLabel) {
 
 TEST_F(TAllTest, PicPixelsAreMadeSquare) {
     const StandInPlugins standIns;
-    const auto loadPic = [&](const char* description) {
+    const auto loadPic = [&](const QByteArray& description) {
         const QString file = path(QStringLiteral("a.pic"));
         EXPECT_TRUE(writeFile(file, description));
         control.setPictureName(file);
-        EXPECT_EQ(control.error(), 0) << description;
+        EXPECT_EQ(control.error(), 0) << description.constData();
         EXPECT_EQ(control.decoderKind(), TAll::PicKind);
         return control.picture().size();
     };
     EXPECT_EQ(loadPic("320 200 1 2 0 0"), QSize(640, 200));
     EXPECT_EQ(loadPic("320 200 3 1 0 0"), QSize(320, 600));
     EXPECT_EQ(loadPic("320 200 0 2 0 0"), QSize(320, 200)) << "a density of 0 says nothing";
+    // A picture found behind a 128-byte header is described there too.
+    EXPECT_EQ(loadPic(QByteArray(128, 'x') + "320 200 1 2 0 0"), QSize(640, 200));
 
     // A stretch beyond 32 bits abandons the load and leaves nothing behind.
     ASSERT_TRUE(writeFile(path(QStringLiteral("wide.pic")), "40000 1 1 65535 0 0"));
