@@ -6,6 +6,7 @@
 #include "platform/dib.h"
 #include "tests/support/gifmaker.h"
 #include "tests/support/jpegmaker.h"
+#include "tests/support/magmaker.h"
 #include "tests/support/tiffmaker.h"
 
 #include <QDir>
@@ -157,6 +158,11 @@ int main(int argc, char** argv) {
              JpegOptions o;
              o.colour = JpegColour::Greyscale;
              return makeJpeg(scene(800, 600, QStringLiteral("JPG グレー"), 11), o);
+         }},
+        {"12_mag.MAG",
+         [] {
+             return makeMagFile(withColours(scene(640, 400, QStringLiteral("MAG 16色"), 12), 16),
+                                {.user = "tazu", .comment = "sample 640x400 16 colours"});
          }},
     };
 
