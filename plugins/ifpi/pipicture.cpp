@@ -173,8 +173,9 @@ void copyDots(uint8_t* target, size_t distance, size_t count) {
         }
         return;
     }
+    const uint8_t* source = target - distance;
     for (size_t i = 0; i < count; ++i)
-        target[i] = target[i - distance];
+        target[i] = source[i];
 }
 
 template <int Planes>
@@ -207,8 +208,9 @@ int32_t decodeStream(BitReader& bits, uint8_t* dots, size_t width, size_t total,
         if (code == previous) {
             // Dots as colours, two at a time, for as long as a 1 bit follows each pair.
             do {
-                dots[position] = colours.colour(dots[position - 1]);
-                dots[position + 1] = colours.colour(dots[position]);
+                uint8_t* const at = dots + position;
+                at[0] = colours.colour(at[-1]);
+                at[1] = colours.colour(at[0]);
                 position += 2;
             } while (position < total && bits.read(1) && !bits.exhausted());
             previous = kNone;
@@ -221,10 +223,11 @@ int32_t decodeStream(BitReader& bits, uint8_t* dots, size_t width, size_t total,
             return SPI_BROKEN_DATA; // longer than any picture
         bits.skip(n + 1);
         const uint64_t length = 2 * ((uint64_t(1) << n) + bits.read(n));
+        uint8_t* const at = dots + position;
         size_t distance = 0;
         switch (code) {
         case 0:
-            distance = dots[position - 1] == dots[position - 2] ? 2 : 4;
+            distance = at[-1] == at[-2] ? 2 : 4;
             break;
         case 1:
             distance = width;
@@ -242,7 +245,7 @@ int32_t decodeStream(BitReader& bits, uint8_t* dots, size_t width, size_t total,
         if (distance == 0)
             return SPI_BROKEN_DATA; // above-right of a one-dot-wide picture is the dot itself
         const size_t count = size_t(std::min<uint64_t>(length, total - position));
-        copyDots(dots + position, distance, count);
+        copyDots(at, distance, count);
         position += count;
         previous = code;
     }
