@@ -6,6 +6,7 @@
 #include "platform/dib.h"
 #include "tests/support/gifmaker.h"
 #include "tests/support/jpegmaker.h"
+#include "tests/support/pimaker.h"
 #include "tests/support/tiffmaker.h"
 
 #include <QDir>
@@ -157,6 +158,15 @@ int main(int argc, char** argv) {
              JpegOptions o;
              o.colour = JpegColour::Greyscale;
              return makeJpeg(scene(800, 600, QStringLiteral("JPG グレー"), 11), o);
+         }},
+        {"SAMPLE.PI",
+         [] {
+             // 640 × 200 dots twice as tall as wide (aspect bytes 2 and 1), shown at 640 × 400.
+             const QImage shown = scene(640, 400, QStringLiteral("PI 256色"), 13);
+             return makePiFile(
+                 withColours(
+                     shown.scaled(640, 200, Qt::IgnoreAspectRatio, Qt::SmoothTransformation), 256),
+                 {.aspectN = 2, .aspectM = 1, .comment = "tazu sample"});
          }},
     };
 
