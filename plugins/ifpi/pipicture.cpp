@@ -61,9 +61,10 @@ private:
         if (count_ > 56)
             return;
         if (next_ + 8 <= size_) {
-            uint64_t word = 0;
-            for (int i = 0; i < 8; ++i)
-                word = word << 8 | data_[next_ + size_t(i)];
+            uint64_t word;
+            std::memcpy(&word, data_ + next_, 8);
+            if constexpr (std::endian::native == std::endian::little)
+                word = __builtin_bswap64(word);
             bits_ |= word >> count_;
             const int bytes = (63 - count_) >> 3;
             next_ += size_t(bytes);
@@ -122,12 +123,12 @@ template <int Planes> constexpr auto makeColourCodes() {
 
 template <int Planes> constexpr auto kColourCodes = makeColourCodes<Planes>();
 
-// The dot stream of one picture being decoded into a flat buffer of width × height dots.
-template <int Planes> class StreamDecoder {
+// The move-to-front lists of colours, one for each colour of the dot to the left.
+template <int Planes> class ColourLists {
 public:
     static constexpr int kColours = 1 << Planes;
 
-    explicit StreamDecoder(BitReader& bits) : bits_(bits) {
+    ColourLists() {
         // Each context colour's list starts as p, p - 1, p - 2, ... (mod the colour count).
         for (int p = 0; p < kColours; ++p)
             for (int k = 0; k < kColours; ++k)
@@ -136,18 +137,18 @@ public:
 
     // The colour of a dot whose left neighbour has the colour left; it moves to the front of
     // that neighbour's list.
-    uint8_t colour(uint8_t left) {
-        const ColourCode code = kColourCodes<Planes>[bits_.peek(kColourCodeBits<Planes>)];
-        bits_.skip(code.length);
+    uint8_t colour(BitReader& bits, uint8_t left) {
+        const ColourCode code = kColourCodes<Planes>[bits.peek(kColourCodeBits<Planes>)];
+        bits.skip(code.length);
         uint8_t* list = lists_[left].data();
-        const uint8_t c = list[code.index];
-        std::memmove(list + 1, list, code.index);
+        const unsigned k = code.index;
+        const uint8_t c = list[k];
+        std::memmove(list + 1, list, k);
         list[0] = c;
         return c;
     }
 
 private:
-    BitReader& bits_;
     std::array<std::array<uint8_t, kColours>, kColours> lists_;
 };
 
@@ -178,15 +179,17 @@ void copyDots(uint8_t* target, size_t distance, size_t count) {
         target[i] = source[i];
 }
 
+// Decodes the stream into width × height dots, one line after the other.
 template <int Planes>
-int32_t decodeStream(BitReader& bits, uint8_t* dots, size_t width, size_t total, int32_t height,
-                     SpiProgressCallback progress, int32_t lData) {
+int32_t decodeStream(const uint8_t* stream, size_t size, uint8_t* dots, size_t width, size_t total,
+                     int32_t height, SpiProgressCallback progress, int32_t lData) {
+    BitReader bits(stream, size);
     // The stream begins with two colours that are not dots of the picture: the picture is
     // imagined to be preceded by rows of them, alternately (dot -2 the first, dot -1 the
     // second), which copies near the top read, and the first dot's left neighbour is dot -1.
-    StreamDecoder<Planes> colours(bits);
-    const uint8_t first = colours.colour(0);
-    const uint8_t second = colours.colour(first);
+    ColourLists<Planes> colours;
+    const uint8_t first = colours.colour(bits, 0);
+    const uint8_t second = colours.colour(bits, first);
     for (size_t i = 1; i <= dotsBefore(width); ++i)
         *(dots - i) = i & 1 ? second : first;
 
@@ -209,8 +212,8 @@ int32_t decodeStream(BitReader& bits, uint8_t* dots, size_t width, size_t total,
             // Dots as colours, two at a time, for as long as a 1 bit follows each pair.
             do {
                 uint8_t* const at = dots + position;
-                at[0] = colours.colour(at[-1]);
-                at[1] = colours.colour(at[0]);
+                at[0] = colours.colour(bits, at[-1]);
+                at[1] = colours.colour(bits, at[0]);
                 position += 2;
             } while (position < total && bits.read(1) && !bits.exhausted());
             previous = kNone;
@@ -348,10 +351,12 @@ int32_t PiPicture::decode(spi::DibOutput& dib, SpiProgressCallback progress, int
     const auto buffer = std::make_unique_for_overwrite<uint8_t[]>(dotsBefore(width) + total + 2);
     uint8_t* const dots = buffer.get() + dotsBefore(width);
 
-    BitReader bits(data_ + streamOffset_, size_ - streamOffset_);
+    const uint8_t* stream = data_ + streamOffset_;
+    const size_t streamSize = size_ - streamOffset_;
     const int32_t result =
-        planes_ == 4 ? decodeStream<4>(bits, dots, width, total, height_, progress, lData)
-                     : decodeStream<8>(bits, dots, width, total, height_, progress, lData);
+        planes_ == 4
+            ? decodeStream<4>(stream, streamSize, dots, width, total, height_, progress, lData)
+            : decodeStream<8>(stream, streamSize, dots, width, total, height_, progress, lData);
     if (result != SPI_SUCCESS)
         return result;
     for (int32_t y = 0; y < height_; ++y)
