@@ -7,6 +7,7 @@
 #include "tests/support/gifmaker.h"
 #include "tests/support/jpegmaker.h"
 #include "tests/support/magmaker.h"
+#include "tests/support/pimaker.h"
 #include "tests/support/tiffmaker.h"
 
 #include <QDir>
@@ -163,6 +164,15 @@ int main(int argc, char** argv) {
          [] {
              return makeMagFile(withColours(scene(640, 400, QStringLiteral("MAG 16色"), 12), 16),
                                 {.user = "tazu", .comment = "sample 640x400 16 colours"});
+         }},
+        {"13_pi.PI",
+         [] {
+             // 640 × 200 dots twice as tall as wide (aspect bytes 2 and 1), shown at 640 × 400.
+             const QImage shown = scene(640, 400, QStringLiteral("PI 256色"), 13);
+             return makePiFile(
+                 withColours(
+                     shown.scaled(640, 200, Qt::IgnoreAspectRatio, Qt::SmoothTransformation), 256),
+                 {.aspectN = 2, .aspectM = 1, .comment = "tazu sample"});
          }},
     };
 
