@@ -178,13 +178,11 @@ bool hasPicSignature(const uint8_t* data, size_t size) {
 }
 
 int32_t PicPicture::open(const uint8_t* data, size_t size) {
-    if (!data || size < 3 || std::memcmp(data, "PIC", 3) != 0)
+    if (!hasPicSignature(data, size))
         return SPI_UNKNOWN_FORMAT;
     data_ = data;
     size_ = size;
     const auto* end = static_cast<const uint8_t*>(std::memchr(data + 3, 0x1A, size - 3));
-    if (!end)
-        return SPI_BROKEN_DATA;
     comment_.assign(reinterpret_cast<const char*>(data + 3), size_t(end - data - 3));
     // Any bytes but 0 may stand between the 0x1A and the 0 that truly ends the comment area.
     const size_t afterEnd = size_t(end - data) + 1;

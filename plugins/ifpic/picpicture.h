@@ -32,7 +32,7 @@ bool hasPicSignature(const uint8_t* data, size_t size);
 class PicPicture {
 public:
     // Reads the header, comment and palette; the bytes must outlive this object. Returns
-    // SPI_SUCCESS, SPI_UNKNOWN_FORMAT (not a PIC file, or a machine type or depth it does not
+    // SPI_SUCCESS, SPI_UNKNOWN_FORMAT (no signature, or a machine type or depth it does not
     // read) or SPI_BROKEN_DATA (a header or palette cut short, an empty picture).
     int32_t open(const uint8_t* data, size_t size);
 
