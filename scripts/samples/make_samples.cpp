@@ -3,9 +3,11 @@
 // BMP in 24, 8, 4 and 1 bits; TIFF; GIF), written into the folder given on the command line.
 // Files that are there already are left alone.
 
+#include "platform/codepage.h"
 #include "platform/dib.h"
 #include "tests/support/gifmaker.h"
 #include "tests/support/jpegmaker.h"
+#include "tests/support/picmaker.h"
 #include "tests/support/tiffmaker.h"
 
 #include <QDir>
@@ -157,6 +159,15 @@ int main(int argc, char** argv) {
              JpegOptions o;
              o.colour = JpegColour::Greyscale;
              return makeJpeg(scene(800, 600, QStringLiteral("JPG グレー"), 11), o);
+         }},
+        {"14_pic.PIC",
+         [] {
+             // X68000 dots are 4/3 as wide as tall: the scene is drawn at 682 x 512 and stored
+             // at 512 x 512, at 15 bits.
+             const QImage shown = scene(682, 512, QStringLiteral("PIC X68000"), 14);
+             return makePicFile(
+                 shown.scaled(512, 512, Qt::IgnoreAspectRatio, Qt::SmoothTransformation),
+                 {.comment = platform::toCp932(QStringLiteral("タズ サンプル"))});
          }},
     };
 
