@@ -1,12 +1,14 @@
 // Makes the sample pictures the program shows on its first run: a few pictures of every kind it
 // reads (JPEG in landscape, portrait and greyscale; J6I camera files, one taken on its side;
-// BMP in 24, 8, 4 and 1 bits; TIFF; GIF), written into the folder given on the command line.
-// Files that are there already are left alone.
+// BMP in 24, 8, 4 and 1 bits; TIFF; GIF; MAG, Pi and PIC pictures of older computers), written into
+// the folder given on the command line. Files that are there already are left alone.
 
+#include "platform/codepage.h"
 #include "platform/dib.h"
 #include "tests/support/gifmaker.h"
 #include "tests/support/jpegmaker.h"
 #include "tests/support/magmaker.h"
+#include "tests/support/picmaker.h"
 #include "tests/support/pimaker.h"
 #include "tests/support/tiffmaker.h"
 
@@ -173,6 +175,15 @@ int main(int argc, char** argv) {
                  withColours(
                      shown.scaled(640, 200, Qt::IgnoreAspectRatio, Qt::SmoothTransformation), 256),
                  {.aspectN = 2, .aspectM = 1, .comment = "tazu sample"});
+         }},
+        {"14_pic.PIC",
+         [] {
+             // X68000 dots are 4/3 as wide as tall: the scene is drawn at 682 x 512 and stored
+             // at 512 x 512, at 15 bits.
+             const QImage shown = scene(682, 512, QStringLiteral("PIC X68000"), 14);
+             return makePicFile(
+                 shown.scaled(512, 512, Qt::IgnoreAspectRatio, Qt::SmoothTransformation),
+                 {.comment = platform::toCp932(QStringLiteral("タズ サンプル"))});
          }},
     };
 

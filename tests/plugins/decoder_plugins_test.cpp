@@ -3,6 +3,7 @@
 // survive damaged bytes, and report progress and stop when asked. One table row a plug-in.
 #include "tests/support/gifmaker.h"
 #include "tests/support/jpegmaker.h"
+#include "tests/support/picmaker.h"
 #include "tests/support/spitesting.h"
 #include "tests/support/testpatterns.h"
 #include "tests/support/tiffmaker.h"
@@ -160,6 +161,36 @@ const PluginCase kPlugins[] = {
                 return pictures;
             },
         .progressHeight = 200,
+    },
+    {
+        .fileName = "ifpic.spi",
+        .aboutMentions = "ifpic",
+        .extensions = "*.PIC",
+        .formatName = "PIC",
+        .hasPreview = false,
+        .sample = [] { return makePicFile(colourPattern(12, 9)); },
+        .damageable =
+            [] {
+                return std::vector<QByteArray>{
+                    makePicFile(colourPattern(7, 5), {.comment = "c"}),
+                    makePicFile(indexedPattern(5, 4, 16), {.bits = 4}),
+                    makePicFile(colourPattern(6, 4), {.machine = PicMachine::Generic,
+                                                      .bits = 24,
+                                                      .aspectHeight = 2,
+                                                      .aspectWidth = 1}),
+                    makePicHeader(5, 4, {}) +
+                        PicStream().length(1).literal(1, 15).chain({0, 1, -2}).length(20).bytes(),
+                };
+            },
+        .nearMisses = {QByteArray("PIC"), QByteArray("PIC\x1A\0\0\x01\0\x0F\0\x04\0\x04", 13)},
+        .tall =
+            [] {
+                return std::vector<QByteArray>{
+                    makePicFile(colourPattern(40, 300)),
+                    makePicFile(indexedPattern(40, 300, 256), {.bits = 8}),
+                };
+            },
+        .progressHeight = 300,
     },
 };
 
