@@ -13,6 +13,7 @@
 #include "tests/support/answerer.h"
 #include "tests/support/jpegmaker.h"
 #include "tests/support/settingsfile.h"
+#include "tests/support/testdata.h"
 #include "tests/support/typing.h"
 #include "viewer/Gfull.h"
 
@@ -189,6 +190,50 @@ TEST_F(MainWindowTest, ThumbnailsAreFittedAndABrokenPictureLeavesOnlyItsCellEmpt
     Form1->Button2Click(); // names again: nothing is decoded
     EXPECT_FALSE(thumbnail(0)->hasPicture());
     EXPECT_EQ(nameShown(0), QStringLiteral("i.jpg"));
+}
+
+// Pictures of older computers, read by their own plug-ins, are offered as file types and shown
+// by the proportions of their dots: a 640 × 200 MAG of tall dots as 640 × 400, an X68000 PIC of
+// 512 × 512 wide dots as 4:3.
+TEST_F(MainWindowTest, MagPiAndPicPicturesAreListedAndShownWithSquareDots) {
+    TAZU_REQUIRE_TESTDATA();
+    const QString retro = testsupport::testdataDir() + QStringLiteral("/retro/");
+    for (const char* file : {"MAG/MG_L200.MAG", "PI/MG_T16.PI", "PIC/PL_GEN512.PIC"})
+        ASSERT_TRUE(QFile::copy(retro + QLatin1String(file),
+                                pictures_.filePath(QFileInfo(QLatin1String(file)).fileName())));
+    start(folder_);
+    RecordingAnswerer answers;
+    platform::FilterComboBox* types = Form1->FilterComboBox1;
+    QStringList names;
+    for (int i = 0; i < types->count(); ++i)
+        names.append(types->itemText(i));
+    const qsizetype mag = names.indexOf(QStringLiteral("MAG"));
+    ASSERT_GT(mag, names.indexOf(QStringLiteral("GIF"))) << qPrintable(names.join(','));
+    EXPECT_EQ(names.mid(mag, 4),
+              QStringList({"MAG", "PI", "PIC", QStringLiteral("すべての画像ﾌｧｲﾙ")}));
+    for (const char* type : {"MAG", "PI", "PIC"}) {
+        types->setItemIndex(int(names.indexOf(QLatin1String(type))));
+        Form1->FilterComboBox1Change();
+        EXPECT_EQ(FileCount, 1) << type;
+    }
+    types->setItemIndex(int(names.size() - 1));
+    Form1->FilterComboBox1Change();
+    ASSERT_EQ(FileCount, 3);
+
+    Form1->Button2Click();
+    EXPECT_TRUE(answers.messages.empty()) << qPrintable(answers.texts().join('\n'));
+    EXPECT_EQ(thumbnail(0)->picture().size(), QSize(640, 400)) << "MG_L200.MAG";
+    EXPECT_EQ(thumbnail(0)->geometry(), QRect(27, 168, 100, 62));
+    EXPECT_EQ(thumbnail(1)->picture().size(), QSize(640, 400)) << "MG_T16.PI";
+    EXPECT_EQ(thumbnail(2)->picture().size(), QSize(682, 512)) << "PL_GEN512.PIC";
+    EXPECT_EQ(thumbnail(2)->geometry(), QRect(315, 161, 100, 75));
+
+    Form1->show();
+    Form1->CellDblClick(0);
+    ASSERT_TRUE(Form2->isVisible());
+    EXPECT_EQ(Form2->All1->picture().size(), QSize(640, 400));
+    Form2->close();
+    EXPECT_TRUE(answers.messages.empty()) << qPrintable(answers.texts().join('\n'));
 }
 
 TEST_F(MainWindowTest, APageClickDuringAPageFillShowsTheNewPage) {

@@ -20,6 +20,7 @@
 #include "tests/support/gifmaker.h"
 #include "tests/support/jpegmaker.h"
 #include "tests/support/settingsfile.h"
+#include "tests/support/testdata.h"
 #include "tests/support/tiffmaker.h"
 
 #include <gtest/gtest.h>
@@ -393,6 +394,31 @@ TEST(SheetPictures, UnreadableOnesAreNamedAndLeftOutAndTheGoodOnesPrinted) {
     EXPECT_EQ(run.status, SheetSkipped);
     EXPECT_TRUE(run.errors.contains(QStringLiteral("not one picture was printed")));
     EXPECT_TRUE(filesStartingWith(dir.path(), QStringLiteral("none.pdf")).isEmpty());
+}
+
+// A folder of pictures of older computers, listed by their file types and printed through their
+// plug-ins.
+TEST(SheetPictures, MagPiAndPicPicturesOfAFolderArePrinted) {
+    TAZU_REQUIRE_TESTDATA();
+    QTemporaryDir dir;
+    const QString retro = testdataDir() + QStringLiteral("/retro/");
+    const QStringList files{"MAG/MG_T256.MAG", "PI/MG_L200.PI", "PIC/XV_TYPEF_512.PIC"};
+    for (const QString& file : files)
+        ASSERT_TRUE(QFile::copy(retro + file, dir.filePath(QFileInfo(file).fileName())));
+    ScopedSettingsFile settings;
+    const QStringList types = installedFileTypeFilter().split(u'|');
+    ASSERT_TRUE(settings.write("[TForm1]\r\nFilter=" + QByteArray::number(types.size() / 2 - 1) +
+                               "\r\n")); // all picture files
+    const QString out = dir.filePath(QStringLiteral("sheet.pdf"));
+    const SheetRun run =
+        runSheetProgram({dir.path(), QStringLiteral("-o"), out, QStringLiteral("--ini"),
+                         settings.path(), QStringLiteral("--captions"), QStringLiteral("name")});
+    EXPECT_EQ(run.status, 0) << qPrintable(run.errors);
+    EXPECT_TRUE(run.errors.contains(QStringLiteral("page 1 printed (3/3 pictures)")))
+        << qPrintable(run.errors);
+    const QString text = pageText(out, 1);
+    for (const QString& file : files)
+        EXPECT_TRUE(text.contains(QFileInfo(file).fileName())) << qPrintable(file);
 }
 
 TEST(SampleMaker, OptionsGiveTheUsageInsteadOfAFolder) {
