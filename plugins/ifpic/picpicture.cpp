@@ -1,9 +1,10 @@
 #include "plugins/ifpic/picpicture.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
-#include <memory>
 #include <numeric>
+#include <vector>
 
 namespace ifpic {
 namespace {
@@ -13,9 +14,6 @@ constexpr int32_t kRowsPerBand = 64;
 
 // A run length code of more bits than this stands for more dots than any picture has.
 constexpr int kLongestLengthBits = 32;
-
-// Marks a dot that a chain has set ahead of the raster position; colours take 24 bits at most.
-constexpr uint32_t kChainMark = 0x80000000u;
 
 constexpr int kCacheSlots = 128;
 
@@ -36,6 +34,21 @@ public:
     }
     bool bit() { return read(1) != 0; }
 
+    // Reads a run length code: n one bits and a zero, then n + 1 bits v, for the length
+    // v + 2^(n+1) - 1. Returns 0 when n + 1 would be more than kLongestLengthBits.
+    uint64_t runLength() {
+        if (count_ < kLongestLengthBits)
+            refill();
+        // The window holds at least kLongestLengthBits bits of the stream here, so counting the
+        // leading ones at once sees every one that matters.
+        const int ones = std::countl_one(window_);
+        if (ones >= kLongestLengthBits)
+            return 0;
+        window_ <<= ones + 1;
+        count_ -= ones + 1;
+        return read(ones + 1) + (uint64_t(1) << (ones + 1)) - 1;
+    }
+
     bool pastEnd() const {
         return uint64_t(position_) * 8 - uint64_t(count_) > uint64_t(size_) * 8;
     }
@@ -45,9 +58,10 @@ private:
     // own next bits (from an earlier eight-byte load), so OR-ing bytes in at their place is safe.
     void refill() {
         if (position_ + 8 <= size_) {
-            uint64_t word = 0;
-            for (int i = 0; i < 8; ++i)
-                word = word << 8 | data_[position_ + size_t(i)];
+            uint64_t word;
+            std::memcpy(&word, data_ + position_, 8);
+            if constexpr (std::endian::native == std::endian::little)
+                word = __builtin_bswap64(word);
             window_ |= word >> count_;
             const int bytes = (64 - count_) >> 3;
             position_ += size_t(bytes);
@@ -100,48 +114,48 @@ uint32_t x68000Colour(uint32_t word) {
 // A new colour takes the place of the least recently used one; naming a slot makes it the most
 // recently used. At the start every slot holds black and slot 0 is the most recently used, so
 // that new colours go into slots 1, 2, ..., 127, 0 until the first slot is named.
+//
+// The list is a ring: the slot after the newest is the oldest. Adding a colour then only moves
+// the newest mark one step on, which keeps the common case of a picture of literal colours cheap.
 class ColourCache {
 public:
     ColourCache() {
         for (int i = 0; i < kCacheSlots; ++i) {
-            newer_[i] = uint8_t((i + 1) % kCacheSlots);
             older_[i] = uint8_t((i + kCacheSlots - 1) % kCacheSlots);
+            newer_[i] = uint8_t((i + 1) % kCacheSlots);
         }
-        oldest_ = 1;
-        newest_ = 0;
     }
 
     uint32_t use(uint32_t slot) {
-        makeNewest(slot);
+        const uint32_t newest = newest_;
+        const uint32_t oldest = newer_[newest];
+        if (slot != newest && slot != oldest) {
+            // Take the slot out of the ring and put it back between the newest and the oldest.
+            // (The oldest slot is there already.) All links are read before any is written.
+            const uint32_t older = older_[slot];
+            const uint32_t newer = newer_[slot];
+            newer_[older] = uint8_t(newer);
+            older_[newer] = uint8_t(older);
+            older_[slot] = uint8_t(newest);
+            newer_[slot] = uint8_t(oldest);
+            newer_[newest] = uint8_t(slot);
+            older_[oldest] = uint8_t(slot);
+        }
+        newest_ = slot;
         return colours_[slot];
     }
 
     uint32_t add(uint32_t colour) {
-        const uint8_t slot = oldest_;
-        colours_[slot] = colour;
-        makeNewest(slot);
+        newest_ = newer_[newest_];
+        colours_[newest_] = colour;
         return colour;
     }
 
 private:
-    void makeNewest(uint32_t slot) {
-        if (slot == newest_)
-            return;
-        if (slot == oldest_)
-            oldest_ = newer_[slot];
-        else
-            newer_[older_[slot]] = newer_[slot];
-        older_[newer_[slot]] = older_[slot];
-        older_[slot] = newest_;
-        newer_[newest_] = uint8_t(slot);
-        newest_ = uint8_t(slot);
-    }
-
     uint32_t colours_[kCacheSlots] = {};
     uint8_t newer_[kCacheSlots];
     uint8_t older_[kCacheSlots];
-    uint8_t oldest_;
-    uint8_t newest_;
+    uint32_t newest_ = 0;
 };
 
 // Reads the colour of a new run: a cache slot or a literal colour of `bits` bits.
@@ -168,6 +182,71 @@ public:
 
 private:
     int bits_;
+};
+
+// The DIB's dots in raster order, top row first, at 1 byte (palette index) or 3 (blue, green,
+// red) a dot, with the position of the next dot to set and a bit a dot for the chain marks.
+template <int kBytes> class Raster {
+public:
+    Raster(spi::DibOutput& dib, int32_t width, int32_t height)
+        : dib_(dib), width_(width), height_(height),
+          marks_((size_t(width) * size_t(height) + 63) / 64), row_(dib.row(0)) {}
+
+    int32_t x() const { return x_; }
+    int32_t y() const { return y_; }
+    bool atEnd() const { return y_ == height_; }
+
+    // Sets the next dot to the colour, or, when a chain has marked it, takes the dot's colour
+    // into `colour`; then moves on.
+    void fill(uint32_t& colour) {
+        if (marks_[index_ >> 6] >> (index_ & 63) & 1)
+            colour = load(row_ + size_t(x_) * kBytes);
+        else
+            store(row_ + size_t(x_) * kBytes, colour);
+        advance();
+    }
+    // Sets the next dot to the colour, marked or not, and moves on.
+    void set(uint32_t colour) {
+        store(row_ + size_t(x_) * kBytes, colour);
+        advance();
+    }
+    // Sets the dot at x, y, below the next one, and marks it. The caller keeps x, y inside.
+    void mark(int32_t x, int32_t y, uint32_t colour) {
+        store(dib_.row(y) + size_t(x) * kBytes, colour);
+        const size_t index = size_t(y) * size_t(width_) + size_t(x);
+        marks_[index >> 6] |= uint64_t(1) << (index & 63);
+    }
+
+private:
+    static void store(uint8_t* dot, uint32_t colour) {
+        dot[0] = uint8_t(colour);
+        if constexpr (kBytes == 3) {
+            dot[1] = uint8_t(colour >> 8);
+            dot[2] = uint8_t(colour >> 16);
+        }
+    }
+    static uint32_t load(const uint8_t* dot) {
+        if constexpr (kBytes == 3)
+            return uint32_t(dot[0]) | uint32_t(dot[1]) << 8 | uint32_t(dot[2]) << 16;
+        return dot[0];
+    }
+    void advance() {
+        ++index_;
+        if (++x_ == width_) {
+            x_ = 0;
+            if (++y_ < height_)
+                row_ = dib_.row(y_);
+        }
+    }
+
+    spi::DibOutput& dib_;
+    const int32_t width_;
+    const int32_t height_;
+    std::vector<uint64_t> marks_;
+    uint8_t* row_;
+    size_t index_ = 0;
+    int32_t x_ = 0;
+    int32_t y_ = 0;
 };
 
 } // namespace
@@ -266,27 +345,26 @@ int32_t PicPicture::decode(spi::DibOutput& dib, SpiProgressCallback progress, in
     if (spi::progressAborts(progress, 0, height_, lData))
         return SPI_ABORTED;
 
-    const auto pixels = std::make_unique<uint32_t[]>(size_t(width_) * size_t(height_));
     int32_t result = SPI_SUCCESS;
     if (hasPalette()) {
-        result = decodeStream(pixels.get(), PaletteIndices(bits_), progress, lData);
+        result =
+            decodeStream(Raster<1>(dib, width_, height_), PaletteIndices(bits_), progress, lData);
     } else if (bits_ == 24) {
         result = decodeStream(
-            pixels.get(),
+            Raster<3>(dib, width_, height_),
             CachedColours(
                 24, [](uint32_t grb) { return packed(grb >> 8 & 0xFF, grb >> 16, grb & 0xFF); }),
             progress, lData);
     } else {
         const int shift = bits_ == 15 ? 1 : 0;
         result = decodeStream(
-            pixels.get(),
+            Raster<3>(dib, width_, height_),
             CachedColours(bits_,
                           [shift](uint32_t colour) { return x68000Colour(colour << shift); }),
             progress, lData);
     }
     if (result != SPI_SUCCESS)
         return result;
-    writeRows(dib, pixels.get());
     if (spi::progressAborts(progress, height_, height_, lData))
         return SPI_ABORTED;
     return SPI_SUCCESS;
@@ -296,39 +374,34 @@ int32_t PicPicture::decode(spi::DibOutput& dib, SpiProgressCallback progress, in
 // dots of the current colour, then a dot of a new colour, which becomes current, and a chain flag.
 // A chain marks dots below the new one (one row down per step, up to two dots aside) with the new
 // colour; when the run reaches a marked dot, that dot keeps its colour and it becomes current.
-template <class ColourSource>
-int32_t PicPicture::decodeStream(uint32_t* pixels, ColourSource newColour,
-                                 SpiProgressCallback progress, int32_t lData) {
+template <class Output, class ColourSource>
+int32_t PicPicture::decodeStream(Output out, ColourSource newColour, SpiProgressCallback progress,
+                                 int32_t lData) {
     BitReader in(data_ + streamStart_, size_ - streamStart_);
-    const size_t width = size_t(width_);
-    const size_t total = width * size_t(height_);
-    size_t next = 0; // the next dot to set
+    const uint64_t total = uint64_t(width_) * uint64_t(height_);
+    uint64_t next = 0; // the next dot to set
     uint32_t colour = 0;
-    size_t nextReport = width * kRowsPerBand;
+    int32_t nextReport = kRowsPerBand;
     for (;;) {
-        int lengthBits = 1;
-        while (in.bit())
-            if (++lengthBits > kLongestLengthBits)
-                return SPI_BROKEN_DATA;
-        const uint64_t length = in.read(lengthBits) + (uint64_t(1) << lengthBits) - 1;
-        const size_t repeats = size_t(std::min<uint64_t>(length - 1, total - next));
-        for (const size_t stop = next + repeats; next < stop; ++next) {
-            const uint32_t dot = pixels[next];
-            if (dot & kChainMark)
-                colour = dot & ~kChainMark;
-            pixels[next] = colour;
-        }
+        const uint64_t length = in.runLength();
+        if (length == 0)
+            return SPI_BROKEN_DATA;
+        const uint64_t repeats = std::min(length - 1, total - next);
+        for (uint64_t i = 0; i < repeats; ++i)
+            out.fill(colour);
+        next += repeats;
         if (next == total)
             break;
 
         colour = newColour(in);
-        pixels[next] = colour;
-        if (next + 1 == total)
+        const int32_t x = out.x();
+        const int32_t y = out.y();
+        out.set(colour);
+        if (++next == total)
             break;
         if (in.bit()) {
-            int64_t x = int64_t(next % width);
-            int64_t y = int64_t(next / width);
-            for (;;) {
+            int64_t chainX = x;
+            for (int64_t chainY = y + 1;; ++chainY) {
                 const uint32_t move = in.read(2);
                 int step;
                 if (move != 0)
@@ -337,45 +410,25 @@ int32_t PicPicture::decodeStream(uint32_t* pixels, ColourSource newColour,
                     break;
                 else
                     step = in.bit() ? 2 : -2;
-                x += step;
-                ++y;
-                if (y < height_) {
-                    if (x < 0 || x >= width_)
+                chainX += step;
+                if (chainY < height_) {
+                    if (chainX < 0 || chainX >= width_)
                         return SPI_BROKEN_DATA;
-                    pixels[size_t(y) * width + size_t(x)] = colour | kChainMark;
+                    out.mark(int32_t(chainX), int32_t(chainY), colour);
                 }
             }
         }
-        ++next;
-        if (in.pastEnd())
-            return SPI_BROKEN_DATA;
-        if (next >= nextReport) {
-            const auto rows = int32_t(next / width);
-            if (spi::progressAborts(progress, rows, height_, lData))
+        // A stream read past its end reads zeros, which still make runs, so checking once a band
+        // finds a short stream as surely as checking every dot.
+        if (out.y() >= nextReport) {
+            if (in.pastEnd())
+                return SPI_BROKEN_DATA;
+            if (spi::progressAborts(progress, out.y(), height_, lData))
                 return SPI_ABORTED;
-            nextReport = (size_t(rows) + kRowsPerBand) * width;
+            nextReport = out.y() + kRowsPerBand;
         }
     }
     return in.pastEnd() ? SPI_BROKEN_DATA : SPI_SUCCESS;
-}
-
-void PicPicture::writeRows(spi::DibOutput& dib, const uint32_t* pixels) const {
-    const size_t width = size_t(width_);
-    for (int32_t y = 0; y < height_; ++y) {
-        const uint32_t* source = pixels + size_t(y) * width;
-        uint8_t* row = dib.row(y);
-        if (hasPalette()) {
-            for (size_t x = 0; x < width; ++x)
-                row[x] = uint8_t(source[x]);
-        } else {
-            for (size_t x = 0; x < width; ++x) {
-                const uint32_t colour = source[x];
-                row[3 * x] = uint8_t(colour);
-                row[3 * x + 1] = uint8_t(colour >> 8);
-                row[3 * x + 2] = uint8_t(colour >> 16);
-            }
-        }
-    }
 }
 
 } // namespace ifpic

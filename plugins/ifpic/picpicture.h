@@ -58,10 +58,9 @@ private:
     enum class Machine { X68000, Generic };
 
     bool hasPalette() const { return bits_ <= 8; }
-    template <class ColourSource>
-    int32_t decodeStream(uint32_t* pixels, ColourSource newColour, SpiProgressCallback progress,
+    template <class Output, class ColourSource>
+    int32_t decodeStream(Output out, ColourSource newColour, SpiProgressCallback progress,
                          int32_t lData);
-    void writeRows(spi::DibOutput& dib, const uint32_t* pixels) const;
 
     const uint8_t* data_ = nullptr;
     size_t size_ = 0;
