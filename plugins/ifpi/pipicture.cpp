@@ -242,10 +242,14 @@ int32_t decodeStream(const uint8_t* stream, size_t size, uint8_t* dots, size_t w
         const int code = readPosition(bits);
         if (code == previous) {
             // Dots as colours, two at a time, for as long as a 1 bit follows each pair.
+            // The left neighbour stays in a register: read back from the dots, it would wait
+            // for the store just made (the lists' stores may alias the dots).
+            uint8_t left = dots[position - 1];
             do {
-                uint8_t* const at = dots + position;
-                at[0] = colours.colour(bits, at[-1]);
-                at[1] = colours.colour(bits, at[0]);
+                const uint8_t even = colours.colour(bits, left);
+                left = colours.colour(bits, even);
+                dots[position] = even;
+                dots[position + 1] = left;
                 position += 2;
             } while (position < total && bits.read(1) && !bits.exhausted());
             previous = kNone;
