@@ -5,6 +5,10 @@
 #include <cstring>
 #include <memory>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace ifpi {
 namespace {
 
@@ -143,13 +147,41 @@ public:
         uint8_t* list = lists_[left].data();
         const unsigned k = code.index;
         const uint8_t c = list[k];
-        std::memmove(list + 1, list, k);
-        list[0] = c;
+        moveToFront(list, k, c);
         return c;
     }
 
 private:
-    std::array<std::array<uint8_t, kColours>, kColours> lists_;
+    // Puts c, the entry at k, in front of entries 0 to k - 1, which move up one place.
+    static void moveToFront(uint8_t* list, unsigned k, uint8_t c) {
+#if defined(__SSE2__)
+        // A call to memmove per dot costs more than the move: the list is shifted here in
+        // aligned 16-byte blocks instead, each block's last byte carried into the next, and the
+        // block holding k keeps its bytes after k.
+        auto* const blocks = reinterpret_cast<__m128i*>(list);
+        const unsigned last = k / 16;
+        __m128i carry = _mm_cvtsi32_si128(c);
+        for (unsigned b = 0; b < last; ++b) {
+            const __m128i block = _mm_load_si128(blocks + b);
+            _mm_store_si128(blocks + b, _mm_or_si128(_mm_slli_si128(block, 1), carry));
+            carry = _mm_srli_si128(block, 15);
+        }
+        const __m128i block = _mm_load_si128(blocks + last);
+        const __m128i shifted = _mm_or_si128(_mm_slli_si128(block, 1), carry);
+        const __m128i keep =
+            _mm_cmpgt_epi8(_mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15),
+                           _mm_set1_epi8(char(k % 16)));
+        _mm_store_si128(blocks + last,
+                        _mm_or_si128(_mm_and_si128(keep, block), _mm_andnot_si128(keep, shifted)));
+#else
+        std::memmove(list + 1, list, k);
+        list[0] = c;
+#endif
+    }
+
+    // Rows of whole aligned 16-byte blocks, for moveToFront.
+    static_assert(kColours % 16 == 0);
+    alignas(16) std::array<std::array<uint8_t, kColours>, kColours> lists_;
 };
 
 // The position code of a copy: 00, 01, 10, 110, 111 for 0 to 4.
@@ -210,10 +242,14 @@ int32_t decodeStream(const uint8_t* stream, size_t size, uint8_t* dots, size_t w
         const int code = readPosition(bits);
         if (code == previous) {
             // Dots as colours, two at a time, for as long as a 1 bit follows each pair.
+            // The left neighbour stays in a register: read back from the dots, it would wait
+            // for the store just made (the lists' stores may alias the dots).
+            uint8_t left = dots[position - 1];
             do {
-                uint8_t* const at = dots + position;
-                at[0] = colours.colour(bits, at[-1]);
-                at[1] = colours.colour(bits, at[0]);
+                const uint8_t even = colours.colour(bits, left);
+                left = colours.colour(bits, even);
+                dots[position] = even;
+                dots[position + 1] = left;
                 position += 2;
             } while (position < total && bits.read(1) && !bits.exhausted());
             previous = kNone;
