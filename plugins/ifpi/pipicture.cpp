@@ -229,13 +229,18 @@ int32_t decodeStream(const uint8_t* stream, size_t size, uint8_t* dots, size_t w
     int previous = kNone;
     size_t position = 0;
     size_t nextReport = size_t(kRowsPerBand) * width;
+    // Reports the rows done once a band is complete (the end is reported by the caller); true
+    // when the caller asked to stop.
+    const auto stopAsked = [&] {
+        if (position < nextReport || position >= total)
+            return false;
+        const size_t row = position / width;
+        nextReport = (row + kRowsPerBand) * width;
+        return spi::progressAborts(progress, int32_t(row), height, lData);
+    };
     while (position < total) {
-        if (position >= nextReport) {
-            const size_t row = position / width;
-            if (spi::progressAborts(progress, int32_t(row), height, lData))
-                return SPI_ABORTED;
-            nextReport = (row + kRowsPerBand) * width;
-        }
+        if (stopAsked())
+            return SPI_ABORTED;
         if (bits.exhausted())
             return SPI_BROKEN_DATA;
 
@@ -251,6 +256,9 @@ int32_t decodeStream(const uint8_t* stream, size_t size, uint8_t* dots, size_t w
                 dots[position] = even;
                 dots[position + 1] = left;
                 position += 2;
+                // A picture may be one long run of colours.
+                if (stopAsked())
+                    return SPI_ABORTED;
             } while (position < total && bits.read(1) && !bits.exhausted());
             previous = kNone;
             continue;

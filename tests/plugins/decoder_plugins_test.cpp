@@ -3,7 +3,9 @@
 // survive damaged bytes, and report progress and stop when asked. One table row a plug-in.
 #include "tests/support/gifmaker.h"
 #include "tests/support/jpegmaker.h"
+#include "tests/support/magmaker.h"
 #include "tests/support/picmaker.h"
+#include "tests/support/pimaker.h"
 #include "tests/support/spitesting.h"
 #include "tests/support/testpatterns.h"
 #include "tests/support/tiffmaker.h"
@@ -161,6 +163,55 @@ const PluginCase kPlugins[] = {
                 return pictures;
             },
         .progressHeight = 200,
+    },
+    {
+        .fileName = "ifmag.spi",
+        .aboutMentions = "ifmag",
+        .extensions = "*.MAG",
+        .formatName = "MAG",
+        .hasPreview = false,
+        .sample = [] { return makeMagFile(indexedPattern(12, 9, 16)); },
+        .damageable =
+            [] {
+                return std::vector<QByteArray>{
+                    makeMagFile(indexedPattern(11, 5, 16), {.lines200 = true, .x0 = 3}),
+                    makeMagFile(indexedPattern(9, 4, 256), {.colours256 = true, .comment = "c"}),
+                };
+            },
+        .nearMisses = {QByteArray("MAKI0"), QByteArray("MAKI01A PC98 plus some more bytes")},
+        .tall =
+            [] {
+                return std::vector<QByteArray>{
+                    makeMagFile(indexedPattern(40, 300, 16)),
+                    makeMagFile(indexedPattern(40, 300, 256), {.colours256 = true}),
+                };
+            },
+        .progressHeight = 300,
+    },
+    {
+        .fileName = "ifpi.spi",
+        .aboutMentions = "ifpi",
+        .extensions = "*.PI",
+        .formatName = "PI",
+        .hasPreview = false,
+        .sample = [] { return makePiFile(indexedPattern(12, 9, 16)); },
+        .damageable =
+            [] {
+                return std::vector<QByteArray>{
+                    makePiFile(indexedPattern(7, 5, 16), {.aspectN = 2, .aspectM = 1}),
+                    makePiFile(indexedPattern(6, 4, 256), {.planes = 8, .comment = "c"}),
+                    makePiFile(indexedPattern(5, 4, 16), {.defaultPalette = true}),
+                };
+            },
+        .nearMisses = {QByteArray("P"), QByteArray("PI\x1A\0\0\0\0\x04", 8)},
+        .tall =
+            [] {
+                return std::vector<QByteArray>{
+                    makePiFile(indexedPattern(40, 300, 16)),
+                    makePiFile(indexedPattern(40, 300, 256), {.planes = 8}),
+                };
+            },
+        .progressHeight = 300,
     },
     {
         .fileName = "ifpic.spi",
