@@ -1,5 +1,5 @@
 // ifgif.spi: the decoder plug-in for GIF pictures (first image only), on giflib.
-#include "plugins/common/spi_common.h"
+#include "plugins/common/picture_plugin.h"
 #include "plugins/ifgif/gifpicture.h"
 
 namespace {
@@ -8,30 +8,4 @@ const char* const kPluginInfo[] = {"00IN", "ifgif 1.0 - GIF decoder (giflib)", "
 
 } // namespace
 
-extern "C" {
-
-SPI_EXPORT int32_t GetPluginInfo(int32_t infono, char* buf, int32_t buflen) {
-    return spi::answerPluginInfo(kPluginInfo, int32_t(std::size(kPluginInfo)), infono, buf, buflen);
-}
-
-SPI_EXPORT int32_t IsSupported(const char* /*filename*/, const void* head) {
-    return ifgif::hasGifSignature(static_cast<const uint8_t*>(head), SPI_IS_SUPPORTED_HEAD_SIZE)
-               ? 1
-               : 0;
-}
-
-SPI_EXPORT int32_t GetPictureInfo(const char* buf, int32_t len, uint32_t flag, PictureInfo* info) {
-    return spi::describePicture<ifgif::GifPicture>(buf, len, flag, info);
-}
-
-SPI_EXPORT int32_t GetPicture(const char* buf, int32_t len, uint32_t flag, SpiHandle* pHBInfo,
-                              SpiHandle* pHBm, SpiProgressCallback progress, int32_t lData) {
-    return spi::decodePicture<ifgif::GifPicture>(buf, len, flag, pHBInfo, pHBm, progress, lData);
-}
-
-SPI_EXPORT int32_t GetPreview(const char*, int32_t, uint32_t, SpiHandle*, SpiHandle*,
-                              SpiProgressCallback, int32_t) {
-    return SPI_NOT_IMPLEMENTED;
-}
-
-} // extern "C"
+SPI_PICTURE_PLUGIN_EXPORTS(ifgif::GifPicture, kPluginInfo, ifgif::hasGifSignature)

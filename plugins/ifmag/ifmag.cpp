@@ -1,5 +1,5 @@
 // ifmag.spi: the decoder plug-in for MAG pictures (MAKI02), 16 and 256 colours.
-#include "plugins/common/spi_common.h"
+#include "plugins/common/picture_plugin.h"
 #include "plugins/ifmag/magpicture.h"
 
 namespace {
@@ -8,30 +8,4 @@ const char* const kPluginInfo[] = {"00IN", "ifmag 1.0 - MAG (MAKI02) decoder", "
 
 } // namespace
 
-extern "C" {
-
-SPI_EXPORT int32_t GetPluginInfo(int32_t infono, char* buf, int32_t buflen) {
-    return spi::answerPluginInfo(kPluginInfo, int32_t(std::size(kPluginInfo)), infono, buf, buflen);
-}
-
-SPI_EXPORT int32_t IsSupported(const char* /*filename*/, const void* head) {
-    return ifmag::hasMagSignature(static_cast<const uint8_t*>(head), SPI_IS_SUPPORTED_HEAD_SIZE)
-               ? 1
-               : 0;
-}
-
-SPI_EXPORT int32_t GetPictureInfo(const char* buf, int32_t len, uint32_t flag, PictureInfo* info) {
-    return spi::describePicture<ifmag::MagPicture>(buf, len, flag, info);
-}
-
-SPI_EXPORT int32_t GetPicture(const char* buf, int32_t len, uint32_t flag, SpiHandle* pHBInfo,
-                              SpiHandle* pHBm, SpiProgressCallback progress, int32_t lData) {
-    return spi::decodePicture<ifmag::MagPicture>(buf, len, flag, pHBInfo, pHBm, progress, lData);
-}
-
-SPI_EXPORT int32_t GetPreview(const char*, int32_t, uint32_t, SpiHandle*, SpiHandle*,
-                              SpiProgressCallback, int32_t) {
-    return SPI_NOT_IMPLEMENTED;
-}
-
-} // extern "C"
+SPI_PICTURE_PLUGIN_EXPORTS(ifmag::MagPicture, kPluginInfo, ifmag::hasMagSignature)

@@ -1,5 +1,7 @@
 #include "plugins/ifpi/pipicture.h"
 
+#include "plugins/common/msb_bit_reader.h"
+
 #include <algorithm>
 #include <bit>
 #include <cstring>
@@ -29,66 +31,12 @@ size_t dotsBefore(size_t width) {
     return 2 * width + 4;
 }
 
-// Reads the stream from its most significant bit, keeping up to 64 bits in hand. Past the end
-// of the data it reads zero bits and counts how far it went.
-class BitReader {
-public:
-    BitReader(const uint8_t* data, size_t size) : data_(data), size_(size) {}
+using BitReader = spi::MsbBitReader;
 
-    // The next n bits (1 to 32) without taking them.
-    uint32_t peek(int n) {
-        fill();
-        return uint32_t(bits_ >> (64 - n));
-    }
-    void skip(int n) {
-        bits_ <<= n;
-        count_ -= n;
-    }
-    // Takes n bits (0 to 32).
-    uint32_t read(int n) {
-        if (n == 0)
-            return 0;
-        const uint32_t value = peek(n);
-        skip(n);
-        return value;
-    }
-
-    // True once more than kMissingStreamBytes bytes past the end have been taken.
-    bool exhausted() const {
-        return next_ * 8 - size_t(count_) > (size_ + kMissingStreamBytes) * 8;
-    }
-
-private:
-    // Makes at least 57 bits available. Eight bytes are loaded at once where the data has them;
-    // the bits of a byte that only partly fits are loaded again, to the same place, next time.
-    void fill() {
-        if (count_ > 56)
-            return;
-        if (next_ + 8 <= size_) {
-            uint64_t word;
-            std::memcpy(&word, data_ + next_, 8);
-            if constexpr (std::endian::native == std::endian::little)
-                word = __builtin_bswap64(word);
-            bits_ |= word >> count_;
-            const int bytes = (63 - count_) >> 3;
-            next_ += size_t(bytes);
-            count_ += bytes * 8;
-            return;
-        }
-        while (count_ <= 56) {
-            const uint64_t byte = next_ < size_ ? data_[next_] : 0;
-            bits_ |= byte << (56 - count_);
-            ++next_;
-            count_ += 8;
-        }
-    }
-
-    const uint8_t* data_;
-    size_t size_;
-    size_t next_ = 0; // the next byte to load
-    uint64_t bits_ = 0;
-    int count_ = 0; // bits in hand, from the top of bits_
-};
+// True once more than kMissingStreamBytes bytes past the end of the stream have been taken.
+bool exhausted(const BitReader& bits) {
+    return bits.bitsPastEnd() > kMissingStreamBytes * 8;
+}
 
 // Codes of an index into a move-to-front list, looked up by the next kColourCodeBits bits:
 // "1b" is b; "0", up to planes - 2 ones ended by a 0 (not written after the last one possible),
@@ -241,7 +189,7 @@ int32_t decodeStream(const uint8_t* stream, size_t size, uint8_t* dots, size_t w
     while (position < total) {
         if (stopAsked())
             return SPI_ABORTED;
-        if (bits.exhausted())
+        if (exhausted(bits))
             return SPI_BROKEN_DATA;
 
         const int code = readPosition(bits);
@@ -259,7 +207,7 @@ int32_t decodeStream(const uint8_t* stream, size_t size, uint8_t* dots, size_t w
                 // A picture may be one long run of colours.
                 if (stopAsked())
                     return SPI_ABORTED;
-            } while (position < total && bits.read(1) && !bits.exhausted());
+            } while (position < total && bits.read(1) && !exhausted(bits));
             previous = kNone;
             continue;
         }

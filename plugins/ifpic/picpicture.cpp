@@ -1,5 +1,7 @@
 #include "plugins/ifpic/picpicture.h"
 
+#include "plugins/common/msb_bit_reader.h"
+
 #include <algorithm>
 #include <bit>
 #include <cstring>
@@ -17,71 +19,17 @@ constexpr int kLongestLengthBits = 32;
 
 constexpr int kCacheSlots = 128;
 
-// The bit stream, most significant bit first. Past the end of the input it reads zero bits;
-// pastEnd() tells when a read went beyond the input.
-class BitReader {
-public:
-    BitReader(const uint8_t* data, size_t size) : data_(data), size_(size) {}
+using BitReader = spi::MsbBitReader;
 
-    // Reads n bits, 1 <= n <= 32.
-    uint32_t read(int n) {
-        if (count_ < n)
-            refill();
-        const auto value = uint32_t(window_ >> (64 - n));
-        window_ <<= n;
-        count_ -= n;
-        return value;
-    }
-    bool bit() { return read(1) != 0; }
-
-    // Reads a run length code: n one bits and a zero, then n + 1 bits v, for the length
-    // v + 2^(n+1) - 1. Returns 0 when n + 1 would be more than kLongestLengthBits.
-    uint64_t runLength() {
-        if (count_ < kLongestLengthBits)
-            refill();
-        // The window holds at least kLongestLengthBits bits of the stream here, so counting the
-        // leading ones at once sees every one that matters.
-        const int ones = std::countl_one(window_);
-        if (ones >= kLongestLengthBits)
-            return 0;
-        window_ <<= ones + 1;
-        count_ -= ones + 1;
-        return read(ones + 1) + (uint64_t(1) << (ones + 1)) - 1;
-    }
-
-    bool pastEnd() const {
-        return uint64_t(position_) * 8 - uint64_t(count_) > uint64_t(size_) * 8;
-    }
-
-private:
-    // Fills the window with whole bytes. The bits below count_ hold either zeros or the stream's
-    // own next bits (from an earlier eight-byte load), so OR-ing bytes in at their place is safe.
-    void refill() {
-        if (position_ + 8 <= size_) {
-            uint64_t word;
-            std::memcpy(&word, data_ + position_, 8);
-            if constexpr (std::endian::native == std::endian::little)
-                word = __builtin_bswap64(word);
-            window_ |= word >> count_;
-            const int bytes = (64 - count_) >> 3;
-            position_ += size_t(bytes);
-            count_ += bytes * 8;
-            return;
-        }
-        while (count_ <= 56) {
-            const uint64_t byte = position_ < size_ ? data_[position_] : 0;
-            ++position_;
-            window_ |= byte << (56 - count_);
-            count_ += 8;
-        }
-    }
-
-    const uint8_t* data_;
-    size_t size_;
-    size_t position_ = 0;
-    uint64_t window_ = 0;
-    int count_ = 0;
-};
+// Reads a run length code: n one bits and a zero, then n + 1 bits v, for the length
+// v + 2^(n+1) - 1. Returns 0 when n + 1 would be more than kLongestLengthBits.
+uint64_t runLength(BitReader& in) {
+    const int ones = std::countl_one(in.peek(kLongestLengthBits));
+    if (ones >= kLongestLengthBits)
+        return 0;
+    in.skip(ones + 1);
+    return in.read(ones + 1) + (uint64_t(1) << (ones + 1)) - 1;
+}
 
 uint16_t bigEndian16(const uint8_t* p) {
     return uint16_t(p[0] << 8 | p[1]);
@@ -383,7 +331,7 @@ int32_t PicPicture::decodeStream(Output out, ColourSource newColour, SpiProgress
     uint32_t colour = 0;
     int32_t nextReport = kRowsPerBand;
     for (;;) {
-        const uint64_t length = in.runLength();
+        const uint64_t length = runLength(in);
         if (length == 0)
             return SPI_BROKEN_DATA;
         const uint64_t repeats = std::min(length - 1, total - next);
@@ -421,14 +369,14 @@ int32_t PicPicture::decodeStream(Output out, ColourSource newColour, SpiProgress
         // A stream read past its end reads zeros, which still make runs, so checking once a band
         // finds a short stream as surely as checking every dot.
         if (out.y() >= nextReport) {
-            if (in.pastEnd())
+            if (in.bitsPastEnd() > 0)
                 return SPI_BROKEN_DATA;
             if (spi::progressAborts(progress, out.y(), height_, lData))
                 return SPI_ABORTED;
             nextReport = out.y() + kRowsPerBand;
         }
     }
-    return in.pastEnd() ? SPI_BROKEN_DATA : SPI_SUCCESS;
+    return in.bitsPastEnd() > 0 ? SPI_BROKEN_DATA : SPI_SUCCESS;
 }
 
 } // namespace ifpic
