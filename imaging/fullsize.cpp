@@ -113,12 +113,37 @@ int32_t keepDecoded(OwnedBlock& info, OwnedBlock& bits, const QString& fileName)
     return HeldAsDib;
 }
 
+// The plug-in's decoding call: GetPictureScaled where a minimum size is asked for and the
+// plug-in exports it, else GetPicture.
+class PictureDecoder {
+public:
+    PictureDecoder(const platform::Library& library, const QByteArray& name, QSize minimum)
+        : name_(name), minimum_(minimum), getPicture_(library.symbol<GetPictureFunc>("GetPicture")),
+          getPictureScaled_(minimum.isEmpty()
+                                ? nullptr
+                                : library.symbol<GetPictureScaledFunc>("GetPictureScaled")) {}
+
+    int32_t operator()(int32_t offset, OwnedBlock& info, OwnedBlock& bits) const {
+        if (getPictureScaled_)
+            return getPictureScaled_(name_.constData(), offset, SPI_INPUT_FILE, minimum_.width(),
+                                     minimum_.height(), info.receive(), bits.receive(), nullptr, 0);
+        return getPicture_(name_.constData(), offset, SPI_INPUT_FILE, info.receive(),
+                           bits.receive(), nullptr, 0);
+    }
+
+private:
+    const QByteArray& name_;
+    QSize minimum_;
+    GetPictureFunc getPicture_;
+    GetPictureScaledFunc getPictureScaled_;
+};
+
 // The JPEG plug-in finds the stream at 0 in JPEG files, at 128 in some camera files, and else
 // where the J6I header says.
-int32_t decodeJpeg(const platform::Library& library, const QByteArray& name, bool isJ6I,
-                   int32_t j6iOffset, OwnedBlock& info, OwnedBlock& bits) {
+int32_t decodeJpeg(const platform::Library& library, const QByteArray& name,
+                   const PictureDecoder& decode, bool isJ6I, int32_t j6iOffset, OwnedBlock& info,
+                   OwnedBlock& bits) {
     const auto getPictureInfo = library.symbol<GetPictureInfoFunc>("GetPictureInfo");
-    const auto getPicture = library.symbol<GetPictureFunc>("GetPicture");
     std::vector<int32_t> offsets{0, 128};
     if (isJ6I)
         offsets.push_back(j6iOffset);
@@ -135,20 +160,13 @@ int32_t decodeJpeg(const platform::Library& library, const QByteArray& name, boo
     }
     if (result != SPI_SUCCESS)
         return result;
-    return getPicture(name.constData(), found, SPI_INPUT_FILE, info.receive(), bits.receive(),
-                      nullptr, 0);
+    return decode(found, info, bits);
 }
 
 // TIFF and CAM files may carry a 128-byte header in front of the picture.
-int32_t decodeOther(const platform::Library& library, const QByteArray& name, OwnedBlock& info,
-                    OwnedBlock& bits) {
-    const auto getPicture = library.symbol<GetPictureFunc>("GetPicture");
-    const auto decodeAt = [&](int32_t offset) {
-        return getPicture(name.constData(), offset, SPI_INPUT_FILE, info.receive(), bits.receive(),
-                          nullptr, 0);
-    };
-    const int32_t result = decodeAt(0);
-    return result == SPI_UNKNOWN_FORMAT ? decodeAt(128) : result;
+int32_t decodeOther(const PictureDecoder& decode, OwnedBlock& info, OwnedBlock& bits) {
+    const int32_t result = decode(0, info, bits);
+    return result == SPI_UNKNOWN_FORMAT ? decode(128, info, bits) : result;
 }
 
 // Paints the 4 leftmost and 4 rightmost pixels of every row white.
@@ -186,7 +204,7 @@ void CheckDibSize(int32_t computed, int32_t reported) {
             "このメッセージがでたら作者まで連絡してくださいmm(%d %d)", computed, reported));
 }
 
-int32_t LoadFullSize(const QString& fileName, const QString& ext) {
+int32_t LoadFullSize(const QString& fileName, const QString& ext, QSize minimum) {
     const bool isJ6I = ext == QLatin1String(".J6I");
     const bool isJpeg = isJ6I || ext == QLatin1String(".JPG");
     const int32_t j6iOffset = isJ6I ? J6IDataOffset(fileName) : 0;
@@ -206,10 +224,11 @@ int32_t LoadFullSize(const QString& fileName, const QString& ext) {
 
     // The whole name, NUL-terminated, as the file system spells it.
     const QByteArray name = QFile::encodeName(fileName);
+    const PictureDecoder decode(library, name, minimum);
     OwnedBlock info;
     OwnedBlock bits;
-    const int32_t result = isJpeg ? decodeJpeg(library, name, isJ6I, j6iOffset, info, bits)
-                                  : decodeOther(library, name, info, bits);
+    const int32_t result = isJpeg ? decodeJpeg(library, name, decode, isJ6I, j6iOffset, info, bits)
+                                  : decodeOther(decode, info, bits);
     if (result != SPI_SUCCESS) {
         reportResult(result, fileName);
         return LoadFailed;

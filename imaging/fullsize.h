@@ -68,7 +68,11 @@ void CheckDibSize(int32_t computed, int32_t reported);
 // HeldByComponent for a picture of 8 bits or fewer (nothing left allocated) or LoadFailed after
 // a message. Throws IoError or OverflowError when a J6I header cannot be read; no plug-in is
 // loaded then.
-int32_t LoadFullSize(const QString& fileName, const QString& ext);
+// With a minimum size (both sides above 0) and a plug-in that exports GetPictureScaled, the
+// picture is decoded at the smallest scale the plug-in can produce that still covers the
+// minimum: DecodedDib may then be any size from the minimum (or the full size, when that is
+// smaller) up to the full size. Other plug-ins decode at full size.
+int32_t LoadFullSize(const QString& fileName, const QString& ext, QSize minimum = {});
 
 // Moves DecodedDib into fresh CurrentDib blocks and frees it; a J6I picture gets a white band 4
 // pixels wide at its left and right edges. Returns the picture's size.

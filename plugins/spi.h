@@ -97,6 +97,26 @@ typedef int32_t (*GetPictureFunc)(const char* buf, int32_t len, uint32_t flag, S
 /* GetPreview has the form of GetPicture; SPI_NOT_IMPLEMENTED where a plug-in has none. */
 typedef GetPictureFunc GetPreviewFunc;
 
+/*
+ * GetPictureScaled: an export of this program's own, beside the interface, for decoders that can
+ * produce a picture smaller than its full size directly (a JPEG decoder in the DCT domain at
+ * M/8). A plug-in without such scaling does not export it, and callers use GetPicture instead.
+ *
+ * It decodes the picture at the smallest scale the decoder produces directly whose result is
+ * still at least minWidth x minHeight pixels, and never larger than the picture itself: a
+ * minimum above the picture's size in either direction gives the full size, and so does
+ * minWidth or minHeight of 0 or less, exactly as GetPicture would. What a caller may rely on:
+ * the DIB may be any size from the requested minimum up to the full size (a decoder may have no
+ * scale between the two), always in the picture's proportions as the decoder's scaling rounds
+ * them; the arguments, the two blocks and their layout, the colour table, the result codes, the
+ * progress calls and the ownership of the blocks are those of GetPicture. The DIB header's
+ * densities are the file's, as GetPicture gives them.
+ */
+typedef int32_t (*GetPictureScaledFunc)(const char* buf, int32_t len, uint32_t flag,
+                                        int32_t minWidth, int32_t minHeight, SpiHandle* pHBInfo,
+                                        SpiHandle* pHBm, SpiProgressCallback progress,
+                                        int32_t lData);
+
 #define SPI_IS_SUPPORTED_HEAD_SIZE 2048
 
 /*

@@ -21,6 +21,10 @@ SPI_EXPORT int32_t GetPicture(const char* buf, int32_t len, uint32_t flag, SpiHa
                               SpiHandle* pHBm, SpiProgressCallback progress, int32_t lData);
 SPI_EXPORT int32_t GetPreview(const char* buf, int32_t len, uint32_t flag, SpiHandle* pHBInfo,
                               SpiHandle* pHBm, SpiProgressCallback progress, int32_t lData);
+// Defined only by the plug-ins that can decode at a reduced scale.
+SPI_EXPORT int32_t GetPictureScaled(const char* buf, int32_t len, uint32_t flag, int32_t minWidth,
+                                    int32_t minHeight, SpiHandle* pHBInfo, SpiHandle* pHBm,
+                                    SpiProgressCallback progress, int32_t lData);
 }
 
 namespace spi {
@@ -144,9 +148,12 @@ int32_t describePicture(const char* buf, int32_t len, uint32_t flag, PictureInfo
     });
 }
 
-template <class Picture>
-int32_t decodePicture(const char* buf, int32_t len, uint32_t flag, SpiHandle* pHBInfo,
-                      SpiHandle* pHBm, SpiProgressCallback progress, int32_t lData) {
+// The body of GetPicture and GetPictureScaled: opens the picture, lets prepare(picture) set it
+// up (a result other than SPI_SUCCESS ends the call), and decodes it.
+template <class Picture, typename Prepare>
+int32_t decodePictureWith(const char* buf, int32_t len, uint32_t flag, SpiHandle* pHBInfo,
+                          SpiHandle* pHBm, SpiProgressCallback progress, int32_t lData,
+                          Prepare&& prepare) {
     if (!pHBInfo || !pHBm)
         return SPI_OTHER_ERROR;
     *pHBInfo = nullptr;
@@ -157,6 +164,8 @@ int32_t decodePicture(const char* buf, int32_t len, uint32_t flag, SpiHandle* pH
         if (const int32_t result = openPicture(buf, len, flag, input, picture);
             result != SPI_SUCCESS)
             return result;
+        if (const int32_t result = prepare(picture); result != SPI_SUCCESS)
+            return result;
         DibOutput dib;
         if (const int32_t result = picture.decode(dib, progress, lData); result != SPI_SUCCESS)
             return result;
@@ -166,6 +175,26 @@ int32_t decodePicture(const char* buf, int32_t len, uint32_t flag, SpiHandle* pH
         dib.release(pHBInfo, pHBm);
         return SPI_SUCCESS;
     });
+}
+
+template <class Picture>
+int32_t decodePicture(const char* buf, int32_t len, uint32_t flag, SpiHandle* pHBInfo,
+                      SpiHandle* pHBm, SpiProgressCallback progress, int32_t lData) {
+    return decodePictureWith<Picture>(buf, len, flag, pHBInfo, pHBm, progress, lData,
+                                      [](Picture&) { return int32_t(SPI_SUCCESS); });
+}
+
+// GetPictureScaled for a plug-in whose picture class also offers
+//   int32_t shrinkToCover(int32_t minWidth, int32_t minHeight);
+// which, between open and decode, makes decode produce the smallest size the decoder can that
+// still covers the minimum (see GetPictureScaled in plugins/spi.h).
+template <class Picture>
+int32_t decodePictureScaled(const char* buf, int32_t len, uint32_t flag, int32_t minWidth,
+                            int32_t minHeight, SpiHandle* pHBInfo, SpiHandle* pHBm,
+                            SpiProgressCallback progress, int32_t lData) {
+    return decodePictureWith<Picture>(
+        buf, len, flag, pHBInfo, pHBm, progress, lData,
+        [&](Picture& picture) { return picture.shrinkToCover(minWidth, minHeight); });
 }
 
 } // namespace spi

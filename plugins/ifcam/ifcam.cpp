@@ -32,6 +32,9 @@ public:
     spi::Densities densities() const { return {}; }
     const std::string& text() const { return contents_.comment; }
 
+    int32_t shrinkToCover(int32_t minWidth, int32_t minHeight) {
+        return decoder_.shrinkToCover(minWidth, minHeight);
+    }
     int32_t decode(spi::DibOutput& dib, SpiProgressCallback progress, int32_t lData) {
         return decoder_.decode(dib, progress, lData);
     }
@@ -60,6 +63,13 @@ SPI_EXPORT int32_t GetPictureInfo(const char* buf, int32_t len, uint32_t flag, P
 SPI_EXPORT int32_t GetPicture(const char* buf, int32_t len, uint32_t flag, SpiHandle* pHBInfo,
                               SpiHandle* pHBm, SpiProgressCallback progress, int32_t lData) {
     return spi::decodePicture<CamPicture>(buf, len, flag, pHBInfo, pHBm, progress, lData);
+}
+
+SPI_EXPORT int32_t GetPictureScaled(const char* buf, int32_t len, uint32_t flag, int32_t minWidth,
+                                    int32_t minHeight, SpiHandle* pHBInfo, SpiHandle* pHBm,
+                                    SpiProgressCallback progress, int32_t lData) {
+    return spi::decodePictureScaled<CamPicture>(buf, len, flag, minWidth, minHeight, pHBInfo, pHBm,
+                                                progress, lData);
 }
 
 // The picture control asks CAM files for the picture only; thumbnails are made from it.

@@ -1,5 +1,7 @@
 #include "plugins/ifcam/jpegstream.h"
 
+#include "plugins/common/jpegscale.h"
+
 #include <algorithm>
 
 #include <jerror.h>
@@ -84,6 +86,13 @@ int32_t JpegStreamDecoder::readHeader(const uint8_t* data, size_t size) {
         cinfo_.progress = &progress_;
         jpeg_mem_src(&cinfo_, data, static_cast<unsigned long>(size));
         jpeg_read_header(&cinfo_, TRUE);
+        return int32_t(SPI_SUCCESS);
+    });
+}
+
+int32_t JpegStreamDecoder::shrinkToCover(int32_t minWidth, int32_t minHeight) {
+    return guarded([&] {
+        spi::scaleToCover(cinfo_, minWidth, minHeight);
         return int32_t(SPI_SUCCESS);
     });
 }

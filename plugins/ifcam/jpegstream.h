@@ -33,6 +33,10 @@ public:
     int32_t width() const { return int32_t(cinfo_.image_width); }
     int32_t height() const { return int32_t(cinfo_.image_height); }
 
+    // Makes a later decode() produce the smallest DCT-domain scale M/8 that still covers
+    // minWidth x minHeight (see spi::scaleToCover). After readHeader().
+    int32_t shrinkToCover(int32_t minWidth, int32_t minHeight);
+
     // Decodes the picture into dib (allocated here, 24-bit BGR). Calls progress before the
     // decoding starts, before every band of rows and at the end.
     int32_t decode(spi::DibOutput& dib, SpiProgressCallback progress, int32_t lData);

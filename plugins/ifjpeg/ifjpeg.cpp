@@ -1,4 +1,5 @@
-// ifjpeg.spi: the JPEG decoder plug-in (JPEG files and the JPEG stream inside J6I files).
+// ifjpeg.spi: the JPEG decoder plug-in (JPEG files and the JPEG stream inside J6I files), at
+// full size, as a quarter-size preview, or at the smallest M/8 that covers what the caller needs.
 #include "plugins/common/spi_common.h"
 #include "plugins/ifjpeg/jpegdecoder.h"
 
@@ -48,9 +49,10 @@ void fillDensity(const jpeg_decompress_struct& header, PictureInfo& info) {
     }
 }
 
+// GetPicture, GetPreview and GetPictureScaled: a minimum of 0 x 0 leaves size as it is.
 int32_t decodePicture(const char* buf, int32_t len, uint32_t flag, SpiHandle* pHBInfo,
                       SpiHandle* pHBm, SpiProgressCallback progress, int32_t lData,
-                      ifjpeg::OutputSize size) {
+                      ifjpeg::OutputSize size, int32_t minWidth = 0, int32_t minHeight = 0) {
     if (!pHBInfo || !pHBm)
         return SPI_OTHER_ERROR;
     *pHBInfo = nullptr;
@@ -62,6 +64,9 @@ int32_t decodePicture(const char* buf, int32_t len, uint32_t flag, SpiHandle* pH
             return result;
         ifjpeg::JpegDecoder decoder(input.data, input.size);
         result = decoder.readHeader(false);
+        if (result != SPI_SUCCESS)
+            return result;
+        result = decoder.shrinkToCover(minWidth, minHeight);
         if (result != SPI_SUCCESS)
             return result;
         spi::DibOutput dib;
@@ -123,6 +128,13 @@ SPI_EXPORT int32_t GetPreview(const char* buf, int32_t len, uint32_t flag, SpiHa
                               SpiHandle* pHBm, SpiProgressCallback progress, int32_t lData) {
     return decodePicture(buf, len, flag, pHBInfo, pHBm, progress, lData,
                          ifjpeg::OutputSize::Quarter);
+}
+
+SPI_EXPORT int32_t GetPictureScaled(const char* buf, int32_t len, uint32_t flag, int32_t minWidth,
+                                    int32_t minHeight, SpiHandle* pHBInfo, SpiHandle* pHBm,
+                                    SpiProgressCallback progress, int32_t lData) {
+    return decodePicture(buf, len, flag, pHBInfo, pHBm, progress, lData, ifjpeg::OutputSize::Full,
+                         minWidth, minHeight);
 }
 
 } // extern "C"

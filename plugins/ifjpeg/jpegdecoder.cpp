@@ -1,5 +1,7 @@
 #include "plugins/ifjpeg/jpegdecoder.h"
 
+#include "plugins/common/jpegscale.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -135,6 +137,13 @@ std::string JpegDecoder::firstComment() const {
         }
     }
     return {};
+}
+
+int32_t JpegDecoder::shrinkToCover(int32_t minWidth, int32_t minHeight) {
+    return guarded([&] {
+        spi::scaleToCover(cinfo_, minWidth, minHeight);
+        return int32_t(SPI_SUCCESS);
+    });
 }
 
 int32_t JpegDecoder::decode(OutputSize size, spi::DibOutput& dib, SpiProgressCallback progress,

@@ -17,7 +17,7 @@
 namespace ifjpeg {
 
 enum class OutputSize {
-    Full,
+    Full,   // the full size, or the scale shrinkToCover chose
     Quarter // DCT-domain scaling by 1/4: each side rounded up, as libjpeg computes it
 };
 
@@ -38,6 +38,10 @@ public:
     bool isGreyscale() const { return cinfo_.jpeg_color_space == JCS_GRAYSCALE; }
     // The first COM segment up to its first NUL; empty when there is none.
     std::string firstComment() const;
+
+    // Makes a later decode(OutputSize::Full) produce the smallest DCT-domain scale M/8 that
+    // still covers minWidth x minHeight (see spi::scaleToCover). After readHeader().
+    int32_t shrinkToCover(int32_t minWidth, int32_t minHeight);
 
     // Decodes the picture into dib (allocated here): 24-bit BGR, or 8-bit with a grey colour
     // table for greyscale streams. Calls progress before every band of rows and at the end.

@@ -1,8 +1,8 @@
 // The body of every decoder plug-in's fuzz target: the fuzzer's bytes, as a picture in memory,
-// go through IsSupported, GetPictureInfo, GetPicture and GetPreview of the plug-in linked in, and
-// whatever comes back is checked and freed. A result outside the interface, a block smaller than
-// its header says, a block handed back by a failed call, or a picture that contradicts
-// GetPictureInfo stops the run.
+// go through IsSupported, GetPictureInfo, GetPicture and GetPreview of the plug-in linked in (and
+// GetPictureScaled where it has one), and whatever comes back is checked and freed. A result
+// outside the interface, a block smaller than its header says, a block handed back by a failed
+// call, or a picture that contradicts GetPictureInfo stops the run.
 #pragma once
 
 #include "plugins/spi.h"
@@ -19,6 +19,11 @@ int32_t GetPicture(const char* buf, int32_t len, uint32_t flag, SpiHandle* pHBIn
                    SpiProgressCallback progress, int32_t lData);
 int32_t GetPreview(const char* buf, int32_t len, uint32_t flag, SpiHandle* pHBInfo, SpiHandle* pHBm,
                    SpiProgressCallback progress, int32_t lData);
+// Null in the targets of plug-ins that do not define it.
+__attribute__((weak)) int32_t GetPictureScaled(const char* buf, int32_t len, uint32_t flag,
+                                               int32_t minWidth, int32_t minHeight,
+                                               SpiHandle* pHBInfo, SpiHandle* pHBm,
+                                               SpiProgressCallback progress, int32_t lData);
 }
 
 namespace fuzzing {
@@ -65,9 +70,14 @@ inline void checkInfo(const PictureInfo& info) {
     SpiBlockFree(text);
 }
 
-// Checks the two blocks of a successful decode; described is what GetPictureInfo said, which
-// GetPicture must agree with (GetPreview scales it down).
-inline void checkDib(SpiHandle info, SpiHandle bits, const PictureInfo* described) {
+// The sizes a decode may give: from minimum up to maximum on each side.
+struct SizeRange {
+    int64_t minWidth, minHeight, maxWidth, maxHeight;
+};
+
+// Checks the two blocks of a successful decode; expected is the size range it must fall in (null
+// for GetPreview, which scales the picture down as it likes).
+inline void checkDib(SpiHandle info, SpiHandle bits, const SizeRange* expected) {
     const auto* header = static_cast<const SpiBitmapInfoHeader*>(SpiBlockLock(info));
     require(header != nullptr && SpiBlockLock(bits) != nullptr);
     require(SpiBlockSize(info) >= sizeof(SpiBitmapInfoHeader) &&
@@ -80,31 +90,69 @@ inline void checkDib(SpiHandle info, SpiHandle bits, const PictureInfo* describe
     const uint64_t pixelBytes =
         uint64_t(dibStride(header->biWidth, header->biBitCount)) * uint64_t(header->biHeight);
     require(header->biSizeImage == pixelBytes && SpiBlockSize(bits) == pixelBytes);
-    if (described)
-        require(header->biWidth == described->width && header->biHeight == described->height);
+    if (expected)
+        require(header->biWidth >= expected->minWidth && header->biWidth <= expected->maxWidth &&
+                header->biHeight >= expected->minHeight && header->biHeight <= expected->maxHeight);
     SpiBlockUnlock(info);
     SpiBlockUnlock(bits);
 }
 
-// One call of GetPicture or GetPreview, checked; its result.
-inline int32_t decodeChecked(GetPictureFunc decode, const char* bytes, int32_t length,
-                             int32_t stopAt, bool described, const PictureInfo& info) {
+// One decoding call (decode fills the two handles, calling progress with stopAt), checked
+// against the size range it must give (null: any size); its result.
+template <typename Decode>
+int32_t decodeChecked(Decode&& decode, int32_t stopAt, bool described, const SizeRange* expected,
+                      bool mayBeMissing = false) {
     SpiHandle infoBlock = nullptr;
     SpiHandle pixelBlock = nullptr;
     progressCalls = 0;
-    const int32_t result =
-        decode(bytes, length, SPI_INPUT_MEMORY, &infoBlock, &pixelBlock, stopAtCall, stopAt);
-    const bool isPreview = decode == &GetPreview;
-    require(isInterfaceResult(result) || (isPreview && result == SPI_NOT_IMPLEMENTED));
+    const int32_t result = decode(&infoBlock, &pixelBlock, stopAtCall, stopAt);
+    require(isInterfaceResult(result) || (mayBeMissing && result == SPI_NOT_IMPLEMENTED));
     if (result == SPI_SUCCESS) {
         require(described); // what cannot be described cannot be decoded
-        checkDib(infoBlock, pixelBlock, isPreview ? nullptr : &info);
+        checkDib(infoBlock, pixelBlock, expected);
     } else {
         require(infoBlock == nullptr && pixelBlock == nullptr); // a failure hands nothing back
     }
     SpiBlockFree(infoBlock);
     SpiBlockFree(pixelBlock);
     return result;
+}
+
+// GetPicture or GetPreview on the bytes, checked.
+inline int32_t decodeChecked(GetPictureFunc function, const char* bytes, int32_t length,
+                             int32_t stopAt, bool described, const PictureInfo& info) {
+    const bool isPreview = function == &GetPreview;
+    const SizeRange full{info.width, info.height, info.width, info.height};
+    return decodeChecked(
+        [&](SpiHandle* infoBlock, SpiHandle* pixelBlock, SpiProgressCallback progress,
+            int32_t lData) {
+            return function(bytes, length, SPI_INPUT_MEMORY, infoBlock, pixelBlock, progress,
+                            lData);
+        },
+        stopAt, described, isPreview ? nullptr : &full, isPreview);
+}
+
+// GetPictureScaled on the bytes with a minimum made of byte b: each side 0 to 15/8 of the
+// picture's (0 to 15 pixels when it could not be described), so that minima of 0, below, at and
+// above the picture's size all occur. The DIB must cover the minimum, or be the whole picture.
+inline int32_t decodeScaledChecked(const char* bytes, int32_t length, uint8_t b, int32_t stopAt,
+                                   bool described, const PictureInfo& info) {
+    const auto side = [&](int32_t pictureSide, int nibble) {
+        return described ? int32_t(int64_t(pictureSide) * nibble / 8) : int32_t(nibble);
+    };
+    const int32_t minWidth = side(info.width, b & 15);
+    const int32_t minHeight = side(info.height, b >> 4);
+    const bool fullSize = minWidth <= 0 || minHeight <= 0;
+    const SizeRange expected{fullSize ? info.width : std::min(minWidth, info.width),
+                             fullSize ? info.height : std::min(minHeight, info.height), info.width,
+                             info.height};
+    return decodeChecked(
+        [&](SpiHandle* infoBlock, SpiHandle* pixelBlock, SpiProgressCallback progress,
+            int32_t lData) {
+            return GetPictureScaled(bytes, length, SPI_INPUT_MEMORY, minWidth, minHeight, infoBlock,
+                                    pixelBlock, progress, lData);
+        },
+        stopAt, described, &expected);
 }
 
 inline int fuzzDecoderPlugin(const uint8_t* data, size_t size) {
@@ -143,6 +191,8 @@ inline int fuzzDecoderPlugin(const uint8_t* data, size_t size) {
         return 0;
     for (GetPictureFunc decode : {&GetPicture, &GetPreview})
         decodeChecked(decode, bytes, length, stopAt, described, info);
+    if (&GetPictureScaled != nullptr)
+        decodeScaledChecked(bytes, length, size >= 2 ? data[size - 2] : 0, stopAt, described, info);
     return 0;
 }
 

@@ -5,6 +5,7 @@
 #include "imaging/fullsize.h"
 #include "platform/checked.h"
 #include "tests/support/answerer.h"
+#include "tests/support/cammaker.h"
 #include "tests/support/jpegmaker.h"
 
 #include <gtest/gtest.h>
@@ -76,7 +77,7 @@ protected:
     int32_t load(const QString& file, const char* ext) {
         answerer.messages.clear();
         QFile::remove(logFile);
-        return LoadFullSize(file, QString::fromLatin1(ext));
+        return LoadFullSize(file, QString::fromLatin1(ext), minimum);
     }
 
     QStringList calls() const {
@@ -115,6 +116,7 @@ protected:
     QString logFile = folder.filePath(QStringLiteral("calls.log"));
     RecordingAnswerer answerer;
     int files = 0;
+    QSize minimum; // what load() asks LoadFullSize for
 };
 
 TEST_F(FullSizeLoad, JpegPluginTriesZeroThen128ThenTheJ6iHeaderOffset) {
@@ -215,6 +217,75 @@ TEST_F(FullSizeLoad, DeepPicturesComeBackAt24BitsAndShallowOnesAreLeftToTheCompo
     // A pixel block one byte shorter than its header says is broken data; nothing is kept.
     for (const char* line : {"bits=24 missing=1", "bits=16 missing=1", "bits=32 missing=1"})
         expectLoad(".TIF", script({{0, line}}), LoadFailed, "GetPicture 0", "データが壊れている");
+}
+
+TEST_F(FullSizeLoad, AMinimumSizeGoesToGetPictureScaledAtTheOffsetsFound) {
+    usePlugins(SCRIPTED_SCALED_SPI_DIR);
+    minimum = {120, 90};
+    expectLoad(".JPG", script({{0, "info=0"}}), HeldAsDib,
+               "GetPictureInfo 0, GetPictureScaled 0 120x90");
+    expectLoad(
+        ".J6I", script({{0, "info=2"}, {200, "info=0"}}, 200), HeldAsDib,
+        "GetPictureInfo 0, GetPictureInfo 128, GetPictureInfo 200, GetPictureScaled 200 120x90");
+    expectLoad(".TIF", script({{0, "picture=2"}, {128, "picture=0"}}), HeldAsDib,
+               "GetPictureScaled 0 120x90, GetPictureScaled 128 120x90");
+    expectLoad(".JPG", script({{0, "info=0 picture=3"}}), LoadFailed,
+               "GetPictureInfo 0, GetPictureScaled 0 120x90", "データが壊れている");
+    // Its DIB passes the same checks as GetPicture's.
+    expectLoad(".TIF", script({{0, "bits=8"}}), HeldByComponent, "GetPictureScaled 0 120x90");
+    expectLoad(".TIF", script({{0, "bits=24 missing=1"}}), LoadFailed, "GetPictureScaled 0 120x90",
+               "データが壊れている");
+    ASSERT_EQ(
+        load(write(QStringLiteral("deep.TIF"), script({{0, "width=5 height=3 bits=32"}})), ".TIF"),
+        HeldAsDib);
+    EXPECT_EQ(AdoptDecodedPicture(false), QSize(5, 3));
+    EXPECT_EQ(DibImageSize, 48);
+    EXPECT_EQ(currentPixel(4, 2), scriptedPixel(32, 4, 2));
+    FreeCurrentDib();
+
+    // Without a minimum, or with a side of 0, the picture is decoded at full size.
+    for (const QSize none : {QSize(), QSize(0, 90), QSize(120, -1)}) {
+        minimum = none;
+        expectLoad(".JPG", script({{0, "info=0"}}), HeldAsDib, "GetPictureInfo 0, GetPicture 0");
+        expectLoad(".CAM", script({{0, "picture=0"}}), HeldAsDib, "GetPicture 0");
+    }
+
+    // A plug-in without the export decodes at full size.
+    usePlugins(SCRIPTED_SPI_DIR);
+    minimum = {120, 90};
+    expectLoad(".JPG", script({{0, "info=0"}}), HeldAsDib, "GetPictureInfo 0, GetPicture 0");
+    expectLoad(".CAM", script({{0, "picture=2"}, {128, "picture=0"}}), HeldAsDib,
+               "GetPicture 0, GetPicture 128");
+}
+
+TEST_F(FullSizeLoad, RealPluginsDecodeAtTheScaleThatCoversTheMinimum) {
+    useRealPlugins();
+    const QByteArray photo = makeJpeg(makePhotoLikePicture(640, 480));
+    const QString jpeg = write(QStringLiteral("photo.JPG"), photo);
+    J6iOptions j6iOptions;
+    j6iOptions.jpeg = photo;
+    const QString j6i = write(QStringLiteral("CAM1.J6I"), makeJ6i(j6iOptions));
+    const QString cam = write(QStringLiteral("jfif.CAM"), makeJfifCam(photo));
+    const struct {
+        QSize minimum, loaded;
+    } cases[] = {{{80, 60}, {80, 60}},
+                 {{81, 60}, {160, 120}},
+                 {{300, 1}, {320, 240}},
+                 {{641, 480}, {640, 480}},
+                 {{}, {640, 480}}};
+    for (const auto& [asked, loaded] : cases) {
+        minimum = asked;
+        for (const auto& [file, ext] :
+             {std::pair(jpeg, ".JPG"), std::pair(j6i, ".J6I"), std::pair(cam, ".CAM")}) {
+            SCOPED_TRACE(::testing::Message()
+                         << ext << " " << asked.width() << "x" << asked.height());
+            ASSERT_EQ(load(file, ext), HeldAsDib);
+            EXPECT_EQ(AdoptDecodedPicture(qstrcmp(ext, ".J6I") == 0), loaded);
+            EXPECT_EQ(DibImageSize, DibImageSizeOf(loaded.width(), loaded.height()));
+            FreeCurrentDib();
+        }
+    }
+    EXPECT_TRUE(answerer.messages.empty());
 }
 
 // A JPEG stream cut just after its scan header: the real plug-in reads its size but no rows.

@@ -32,6 +32,7 @@ struct PluginCase {
     const char* extensions;
     const char* formatName;
     bool hasPreview;
+    bool decodesScaled; // exports GetPictureScaled
     // A small picture of the plug-in's format.
     QByteArray (*sample)();
     // Small pictures of each kind the plug-in has a separate path for, to damage byte by byte.
@@ -54,6 +55,7 @@ const PluginCase kPlugins[] = {
         .extensions = "*.JPG;*.JPE;*.JPEG;*.J6I",
         .formatName = "JPEG",
         .hasPreview = true,
+        .decodesScaled = true,
         .sample = [] { return makeJpeg(makeQuadrantPicture(48, 40).image); },
         .damageable =
             [] {
@@ -75,6 +77,7 @@ const PluginCase kPlugins[] = {
         .extensions = "*.TIF;*.TIFF",
         .formatName = "TIFF",
         .hasPreview = false,
+        .decodesScaled = false,
         .sample =
             [] { return makeTiff({colourPattern(12, 9)}, {.compression = TiffCompression::Lzw}); },
         .damageable =
@@ -139,6 +142,7 @@ const PluginCase kPlugins[] = {
         .extensions = "*.GIF",
         .formatName = "GIF",
         .hasPreview = false,
+        .decodesScaled = false,
         .sample = [] { return makeGif({GifFrame{.image = indexedPattern(12, 9, 32)}}); },
         .damageable =
             [] {
@@ -170,6 +174,7 @@ const PluginCase kPlugins[] = {
         .extensions = "*.MAG",
         .formatName = "MAG",
         .hasPreview = false,
+        .decodesScaled = false,
         .sample = [] { return makeMagFile(indexedPattern(12, 9, 16)); },
         .damageable =
             [] {
@@ -194,6 +199,7 @@ const PluginCase kPlugins[] = {
         .extensions = "*.PI",
         .formatName = "PI",
         .hasPreview = false,
+        .decodesScaled = false,
         .sample = [] { return makePiFile(indexedPattern(12, 9, 16)); },
         .damageable =
             [] {
@@ -219,6 +225,7 @@ const PluginCase kPlugins[] = {
         .extensions = "*.PIC",
         .formatName = "PIC",
         .hasPreview = false,
+        .decodesScaled = false,
         .sample = [] { return makePicFile(colourPattern(12, 9)); },
         .damageable =
             [] {
@@ -249,9 +256,12 @@ class EveryPlugin : public ::testing::TestWithParam<PluginCase> {
 protected:
     // The decoding exports the plug-in implements.
     std::vector<Call> calls() const {
+        std::vector<Call> calls{Call::Picture};
         if (GetParam().hasPreview)
-            return {Call::Picture, Call::Preview};
-        return {Call::Picture};
+            calls.push_back(Call::Preview);
+        if (GetParam().decodesScaled)
+            calls.push_back(Call::Scaled);
+        return calls;
     }
 
     const SpiPlugin& plugin = testedPlugin(QString::fromLatin1(GetParam().fileName));
@@ -279,7 +289,7 @@ protected:
     return ::testing::AssertionSuccess();
 }
 
-TEST_P(EveryPlugin, DescribesItselfAndHasGetPreviewWhereItHasAPreview) {
+TEST_P(EveryPlugin, DescribesItselfAndHasGetPreviewAndGetPictureScaledWhereItHasThem) {
     EXPECT_EQ(plugin.pluginInfo(0), "00IN");
     EXPECT_NE(plugin.pluginInfo(1).find(GetParam().aboutMentions), std::string::npos)
         << plugin.pluginInfo(1);
@@ -295,6 +305,8 @@ TEST_P(EveryPlugin, DescribesItselfAndHasGetPreviewWhereItHasAPreview) {
     Dib dib;
     EXPECT_EQ(plugin.decode(GetParam().sample(), dib, Call::Preview),
               GetParam().hasPreview ? SPI_SUCCESS : SPI_NOT_IMPLEMENTED);
+    // GetPictureScaled is not part of the interface: a plug-in that cannot scale lacks it.
+    EXPECT_EQ(plugin.getPictureScaled != nullptr, GetParam().decodesScaled);
 }
 
 TEST_P(EveryPlugin, RefusesWhatIsNotItsFormat) {

@@ -104,6 +104,39 @@ TEST_F(IfCam, AJfifStreamAfterTheHeaderDecodesAsThatStream) {
     EXPECT_TRUE(samePixels(dib, reference));
 }
 
+// At a reduced scale too the plug-in gives what libjpeg gives for the stream the area was cut
+// from (or the JFIF stream the file holds), at the smallest M/8 that covers the minimum.
+TEST_F(IfCam, ScaledDecodesAsTheStreamDecodesAtTheSameScale) {
+    struct Case {
+        QByteArray cam, reference;
+        QSize minimum, expected;
+    };
+    std::vector<Case> cases;
+    for (const CamCoding coding : {CamCoding::Normal, CamCoding::Fine}) {
+        const QSize size = coding == CamCoding::Normal ? QSize(480, 240) : QSize(640, 480);
+        const QImage picture = makePhotoLikePicture(size.width(), size.height());
+        const CamImageArea image = makeCamImageArea(picture, coding);
+        const QByteArray cam = makeCamFile("S", makeCamThumbnail(picture), image.area);
+        cases.push_back({cam, image.referenceJpeg, {1, 1}, size / 8});
+        cases.push_back({cam, image.referenceJpeg, size / 4 + QSize(1, 0), size * 3 / 8});
+        cases.push_back({cam, image.referenceJpeg, {0, 0}, size});
+        cases.push_back({cam, image.referenceJpeg, size + QSize(1, 1), size});
+    }
+    const QByteArray jpeg = makeJpeg(makePhotoLikePicture(800, 600));
+    cases.push_back({makeJfifCam(jpeg), jpeg, {200, 150}, {200, 150}});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.expected.width() << " x " << c.expected.height());
+        Dib dib, reference;
+        ASSERT_EQ(plugin.decodeScaled(c.cam, c.minimum.width(), c.minimum.height(), dib),
+                  SPI_SUCCESS);
+        EXPECT_EQ(QSize(dib.width(), dib.height()), c.expected);
+        ASSERT_EQ(
+            jpegPlugin.decodeScaled(c.reference, c.minimum.width(), c.minimum.height(), reference),
+            SPI_SUCCESS);
+        EXPECT_TRUE(samePixels(dib, reference));
+    }
+}
+
 // The program asks at offset 0 and, on "not this format", at 128.
 TEST_F(IfCam, ReadsAFileFromTheOffsetItIsGiven) {
     QTemporaryDir dir;
@@ -164,6 +197,11 @@ TEST_F(IfCam, BrokenFilesGiveTheirResultAndHandNothingBack) {
         Dib dib;
         EXPECT_EQ(plugin.decode(broken.bytes, dib), broken.decodeResult);
         EXPECT_TRUE(dib.isEmpty());
+        // At 1/8 the oversized frame is no longer too large for a DIB.
+        if (broken.decodeResult != SPI_NO_MEMORY) {
+            EXPECT_EQ(plugin.decodeScaled(broken.bytes, 1, 1, dib), broken.decodeResult);
+            EXPECT_TRUE(dib.isEmpty());
+        }
     }
 }
 

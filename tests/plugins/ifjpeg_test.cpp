@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <tuple>
@@ -99,6 +100,28 @@ int endOfScanData(const QByteArray& jpeg, int from) {
     return int(jpeg.size());
 }
 
+// Mean difference in grey level between reduced and factor x factor averages of full, taken on a
+// grid of reduced's pixels.
+double meanDifferenceFromReduced(const Dib& full, const Dib& reduced, int factor) {
+    double difference = 0;
+    const int grid = 24;
+    for (int gy = 0; gy < grid; ++gy) {
+        for (int gx = 0; gx < grid; ++gx) {
+            const int px = gx * (reduced.width() - 1) / (grid - 1);
+            const int py = gy * (reduced.height() - 1) / (grid - 1);
+            double average = 0;
+            int count = 0;
+            for (int y = factor * py; y < std::min(factor * (py + 1), full.height()); ++y)
+                for (int x = factor * px; x < std::min(factor * (px + 1), full.width());
+                     ++x, ++count)
+                    average += qGray(full.colour(x, y));
+            average /= count;
+            difference += std::abs(average - qGray(reduced.colour(px, py)));
+        }
+    }
+    return difference / (grid * grid);
+}
+
 QByteArray readAll(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
@@ -168,26 +191,104 @@ TEST_F(IfJpeg, CameraPhotosDecodeAtTheirFrameSizeInBothSizes) {
         EXPECT_EQ(QSize(preview.width(), preview.height()), quarter);
         EXPECT_EQ(preview.bitsSize(), preview.stride() * size_t(quarter.height()));
 
-        // The preview must show the same picture: compare it with 4 × 4 averages of the full
-        // decode on a grid. (One of the photographs is black all over, so flatness is no sign
-        // of a failed decode here.)
-        double difference = 0;
-        const int grid = 24;
-        for (int gy = 0; gy < grid; ++gy) {
-            for (int gx = 0; gx < grid; ++gx) {
-                const int px = gx * (quarter.width() - 1) / (grid - 1);
-                const int py = gy * (quarter.height() - 1) / (grid - 1);
-                double average = 0;
-                int count = 0;
-                for (int y = 4 * py; y < std::min(4 * py + 4, frame.height()); ++y)
-                    for (int x = 4 * px; x < std::min(4 * px + 4, frame.width()); ++x, ++count)
-                        average += qGray(full.colour(x, y));
-                average /= count;
-                difference += std::abs(average - qGray(preview.colour(px, py)));
-            }
-        }
-        EXPECT_LT(difference / (grid * grid), 8.0);
+        // The preview and the picture at 1/8 must show the same picture: compare them with
+        // 4 × 4 and 8 × 8 averages of the full decode. (One of the photographs is black all
+        // over, so flatness is no sign of a failed decode here.)
+        EXPECT_LT(meanDifferenceFromReduced(full, preview, 4), 8.0);
+        Dib eighth;
+        ASSERT_EQ(plugin.decodeScaledFile(path, 0, 1, 1, eighth), SPI_SUCCESS);
+        const QSize eighthSize((frame.width() + 7) / 8, (frame.height() + 7) / 8);
+        EXPECT_EQ(QSize(eighth.width(), eighth.height()), eighthSize);
+        EXPECT_LT(meanDifferenceFromReduced(full, eighth, 8), 4.0);
     }
+}
+
+// GetPictureScaled picks the smallest M/8 that covers the minimum, each side rounded up.
+TEST_F(IfJpeg, ScaledDecodesAtTheSmallestEighthThatCoversTheMinimum) {
+    ASSERT_NE(plugin.getPictureScaled, nullptr);
+    QImage large(4000, 3000, QImage::Format_RGB32);
+    large.fill(qRgb(40, 160, 90));
+    const QByteArray camera = makeJpeg(large);
+    const struct {
+        QSize minimum, expected;
+    } cameraCases[] = {
+        {{500, 375}, {500, 375}},     {{1, 1}, {500, 375}},       {{501, 375}, {1000, 750}},
+        {{500, 376}, {1000, 750}},    {{1001, 1}, {1500, 1125}},  {{1, 2251}, {3500, 2625}},
+        {{3500, 2625}, {3500, 2625}}, {{3501, 1}, {4000, 3000}},  {{4000, 3000}, {4000, 3000}},
+        {{4001, 10}, {4000, 3000}},   {{10, 9000}, {4000, 3000}}, {{0, 0}, {4000, 3000}},
+        {{0, 375}, {4000, 3000}},     {{500, -1}, {4000, 3000}},
+    };
+    for (const auto& [minimum, expected] : cameraCases) {
+        SCOPED_TRACE(::testing::Message() << minimum.width() << " x " << minimum.height());
+        Dib dib;
+        ASSERT_EQ(plugin.decodeScaled(camera, minimum.width(), minimum.height(), dib), SPI_SUCCESS);
+        EXPECT_EQ(QSize(dib.width(), dib.height()), expected);
+        EXPECT_EQ(dib.bitsSize(), dib.stride() * size_t(expected.height()));
+        EXPECT_COLOUR_NEAR(dib.colour(expected.width() / 2, expected.height() / 2),
+                           qRgb(40, 160, 90), 3);
+    }
+
+    // 97 × 61 at M/8 is ceil(97 M / 8) × ceil(61 M / 8).
+    const QByteArray odd = makeJpeg(makeQuadrantPicture(97, 61).image);
+    const struct {
+        QSize minimum, expected;
+    } oddCases[] = {
+        {{13, 8}, {13, 8}},  {{14, 8}, {25, 16}},  {{13, 9}, {25, 16}}, {{26, 1}, {37, 23}},
+        {{49, 1}, {49, 31}}, {{50, 1}, {61, 39}},  {{62, 1}, {73, 46}}, {{74, 1}, {85, 54}},
+        {{86, 1}, {97, 61}}, {{97, 61}, {97, 61}}, {{98, 1}, {97, 61}},
+    };
+    for (const auto& [minimum, expected] : oddCases) {
+        SCOPED_TRACE(::testing::Message() << minimum.width() << " x " << minimum.height());
+        Dib dib;
+        ASSERT_EQ(plugin.decodeScaled(odd, minimum.width(), minimum.height(), dib), SPI_SUCCESS);
+        EXPECT_EQ(QSize(dib.width(), dib.height()), expected);
+    }
+}
+
+// At full size GetPictureScaled is GetPicture; below it every coding keeps its colours, and
+// greyscale stays 8 bits with its grey colour table.
+TEST_F(IfJpeg, ScaledDecodesEveryCodingAsGetPictureDoes) {
+    const QuadrantPicture picture = makeQuadrantPicture(160, 96);
+    std::vector<JpegOptions> codings;
+    for (const Subsampling subsampling :
+         {Subsampling::S444, Subsampling::S422, Subsampling::S420, Subsampling::S440}) {
+        for (const bool progressive : {false, true}) {
+            JpegOptions& options = codings.emplace_back();
+            options.subsampling = subsampling;
+            options.progressive = progressive;
+        }
+    }
+    codings.emplace_back().colour = JpegColour::AdobeCmyk;
+    codings.emplace_back().arithmetic = true;
+    for (JpegOptions& options : codings) {
+        options.quality = 95;
+        SCOPED_TRACE(::testing::Message() << int(options.subsampling) << options.progressive
+                                          << int(options.colour) << options.arithmetic);
+        const QByteArray jpeg = makeJpeg(picture.image, options);
+        Dib full, scaledFull, quarter;
+        ASSERT_EQ(plugin.decode(jpeg, full), SPI_SUCCESS);
+        ASSERT_EQ(plugin.decodeScaled(jpeg, 160, 96, scaledFull), SPI_SUCCESS);
+        ASSERT_EQ(scaledFull.bitsSize(), full.bitsSize());
+        EXPECT_EQ(std::memcmp(&scaledFull.header(), &full.header(), sizeof(SpiBitmapInfoHeader)),
+                  0);
+        for (int y = 0; y < full.height(); ++y)
+            for (int x = 0; x < full.width(); ++x)
+                ASSERT_EQ(scaledFull.colour(x, y), full.colour(x, y)) << x << ", " << y;
+
+        ASSERT_EQ(plugin.decodeScaled(jpeg, 40, 24, quarter), SPI_SUCCESS);
+        EXPECT_EQ(QSize(quarter.width(), quarter.height()), QSize(40, 24));
+        expectQuadrants(quarter, picture, 4, 10);
+    }
+
+    JpegOptions grey;
+    grey.colour = JpegColour::Greyscale;
+    Dib greyEighth;
+    ASSERT_EQ(plugin.decodeScaled(makeJpeg(makeGreyRamp(201, 16), grey), 1, 1, greyEighth),
+              SPI_SUCCESS);
+    EXPECT_EQ(greyEighth.bitCount(), 8);
+    EXPECT_EQ(QSize(greyEighth.width(), greyEighth.height()), QSize(26, 2));
+    EXPECT_EQ(greyEighth.paletteColour(200), qRgb(200, 200, 200));
+    EXPECT_NEAR(greyEighth.index(13, 1), 13 * 8 * 255 / 200, 8);
 }
 
 // Every coding the plug-in must read: subsampling × progressive × restart markers.
@@ -371,6 +472,11 @@ TEST_F(IfJpeg, FindsTheStreamOnlyAtTheGivenOffset) {
     expectQuadrants(full, makeQuadrantPicture(768, 480), 1, 6);
     ASSERT_EQ(plugin.decodeFile(path, 172, preview, Call::Preview), SPI_SUCCESS);
     EXPECT_EQ(QSize(preview.width(), preview.height()), QSize(192, 120));
+    Dib scaled;
+    EXPECT_EQ(plugin.decodeScaledFile(path, 128, 96, 60, scaled), SPI_UNKNOWN_FORMAT);
+    ASSERT_EQ(plugin.decodeScaledFile(path, 172, 96, 60, scaled), SPI_SUCCESS);
+    EXPECT_EQ(QSize(scaled.width(), scaled.height()), QSize(96, 60));
+    expectQuadrants(scaled, makeQuadrantPicture(768, 480), 8, 8);
     EXPECT_EQ(plugin.decodeFile(path, int32_t(j6i.size()) + 1, full), SPI_UNKNOWN_FORMAT)
         << "an offset past the end of the file";
 
@@ -448,6 +554,9 @@ TEST_F(IfJpeg, HostileHeadersAreRefusedWithoutBigAllocations) {
         // Whole-picture coefficient buffers of 1.2 GB: more than libjpeg may take.
         EXPECT_EQ(plugin.decode(progressiveLarge, dib), SPI_NO_MEMORY);
         EXPECT_EQ(plugin.decode(progressiveLarge, dib, Call::Preview), SPI_NO_MEMORY);
+        EXPECT_EQ(plugin.decodeScaled(huge, 65500, 1, dib), SPI_NO_MEMORY);
+        EXPECT_EQ(plugin.decodeScaled(huge, 1, 1, dib), SPI_BROKEN_DATA);
+        EXPECT_EQ(plugin.decodeScaled(progressiveLarge, 1, 1, dib), SPI_NO_MEMORY);
         EXPECT_TRUE(dib.isEmpty());
     });
     if (growth >= 0) {

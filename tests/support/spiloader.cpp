@@ -98,6 +98,7 @@ SpiPlugin::SpiPlugin(const QString& fileName, FaultReporter reportFault)
     required(getPictureInfo, "GetPictureInfo");
     required(getPicture, "GetPicture");
     getPreview = library_.symbol<GetPreviewFunc>("GetPreview");
+    getPictureScaled = library_.symbol<GetPictureScaledFunc>("GetPictureScaled");
 }
 
 void SpiPlugin::fault(const std::string& what) const {
@@ -176,15 +177,57 @@ int32_t SpiPlugin::decodeFile(const QString& path, int32_t offset, Dib& out, Cal
 int32_t SpiPlugin::decodeInput(const char* buf, int32_t len, uint32_t flag, Dib& out, Call call,
                                SpiProgressCallback progress, int32_t lData) const {
     out.free();
-    const GetPictureFunc function = call == Call::Picture ? getPicture : getPreview;
-    if (!function)
+    switch (call) {
+    case Call::Picture:
+        return takeDecoded("GetPicture", out, [&](SpiHandle* info, SpiHandle* bits) {
+            return getPicture(buf, len, flag, info, bits, progress, lData);
+        });
+    case Call::Preview:
+        if (!getPreview)
+            return SPI_NOT_IMPLEMENTED;
+        return takeDecoded("GetPreview", out, [&](SpiHandle* info, SpiHandle* bits) {
+            return getPreview(buf, len, flag, info, bits, progress, lData);
+        });
+    case Call::Scaled:
+        break;
+    }
+    if (!getPictureScaled)
         return SPI_NOT_IMPLEMENTED;
+    return takeDecoded("GetPictureScaled", out, [&](SpiHandle* info, SpiHandle* bits) {
+        return getPictureScaled(buf, len, flag, 1, 1, info, bits, progress, lData);
+    });
+}
+
+int32_t SpiPlugin::decodeScaled(const QByteArray& bytes, int32_t minWidth, int32_t minHeight,
+                                Dib& out) const {
+    out.free();
+    if (!getPictureScaled)
+        return SPI_NOT_IMPLEMENTED;
+    return takeDecoded("GetPictureScaled", out, [&](SpiHandle* info, SpiHandle* bits) {
+        return getPictureScaled(bytes.constData(), int32_t(bytes.size()), SPI_INPUT_MEMORY,
+                                minWidth, minHeight, info, bits, nullptr, 0);
+    });
+}
+
+int32_t SpiPlugin::decodeScaledFile(const QString& path, int32_t offset, int32_t minWidth,
+                                    int32_t minHeight, Dib& out) const {
+    out.free();
+    if (!getPictureScaled)
+        return SPI_NOT_IMPLEMENTED;
+    const QByteArray name = QFile::encodeName(path);
+    return takeDecoded("GetPictureScaled", out, [&](SpiHandle* info, SpiHandle* bits) {
+        return getPictureScaled(name.constData(), offset, SPI_INPUT_FILE, minWidth, minHeight, info,
+                                bits, nullptr, 0);
+    });
+}
+
+int32_t SpiPlugin::takeDecoded(const char* name, Dib& out,
+                               const std::function<int32_t(SpiHandle*, SpiHandle*)>& decode) const {
     SpiHandle infoHandle = nullptr;
     SpiHandle bitsHandle = nullptr;
-    const int32_t result = function(buf, len, flag, &infoHandle, &bitsHandle, progress, lData);
+    const int32_t result = decode(&infoHandle, &bitsHandle);
     OwnedBlock info{infoHandle};
     OwnedBlock bits{bitsHandle};
-    const char* const name = call == Call::Picture ? "GetPicture" : "GetPreview";
     if (result != SPI_SUCCESS) {
         if (info.handle || bits.handle)
             fault(std::string("a failed ") + name + " handed over a block");

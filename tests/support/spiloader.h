@@ -69,8 +69,9 @@ struct PictureDescription {
     std::string text;
 };
 
-// Which of the two decoding exports a call goes to.
-enum class Call { Picture, Preview };
+// Which of the decoding exports a call goes to; Scaled is GetPictureScaled asked for the
+// smallest picture it can make (a minimum of 1 x 1).
+enum class Call { Picture, Preview, Scaled };
 
 // Told what promise of the interface a plug-in broke.
 using FaultReporter = std::function<void(const std::string& fault)>;
@@ -93,7 +94,8 @@ public:
     IsSupportedFunc isSupported = nullptr;
     GetPictureInfoFunc getPictureInfo = nullptr;
     GetPictureFunc getPicture = nullptr;
-    GetPreviewFunc getPreview = nullptr; // may be missing
+    GetPreviewFunc getPreview = nullptr;             // may be missing
+    GetPictureScaledFunc getPictureScaled = nullptr; // may be missing
 
     // GetPluginInfo's text number through a buffer of bufferSize bytes, as long as the
     // count it returned.
@@ -107,8 +109,8 @@ public:
     int32_t describeInput(const char* buf, int32_t len, uint32_t flag,
                           PictureDescription& out) const;
 
-    // GetPicture or GetPreview, the same three ways; out is emptied first. A plug-in without
-    // GetPreview answers SPI_NOT_IMPLEMENTED.
+    // GetPicture, GetPreview or GetPictureScaled, the same three ways; out is emptied first. A
+    // plug-in without GetPreview or GetPictureScaled answers SPI_NOT_IMPLEMENTED.
     int32_t decode(const QByteArray& bytes, Dib& out, Call call = Call::Picture,
                    SpiProgressCallback progress = nullptr, int32_t lData = 0) const;
     int32_t decodeFile(const QString& path, int32_t offset, Dib& out, Call call = Call::Picture,
@@ -117,8 +119,17 @@ public:
                         Call call = Call::Picture, SpiProgressCallback progress = nullptr,
                         int32_t lData = 0) const;
 
+    // GetPictureScaled with the minimum size minWidth x minHeight.
+    int32_t decodeScaled(const QByteArray& bytes, int32_t minWidth, int32_t minHeight,
+                         Dib& out) const;
+    int32_t decodeScaledFile(const QString& path, int32_t offset, int32_t minWidth,
+                             int32_t minHeight, Dib& out) const;
+
 private:
     void fault(const std::string& what) const;
+    // Runs one decoding call (decode fills the two handles) and checks what it handed back.
+    int32_t takeDecoded(const char* name, Dib& out,
+                        const std::function<int32_t(SpiHandle*, SpiHandle*)>& decode) const;
 
     platform::Library library_;
     FaultReporter reportFault_;

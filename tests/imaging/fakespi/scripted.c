@@ -19,7 +19,9 @@
  * GetPictureInfo hands back a 1 KB hInfo block, which the caller frees.
  * Every call is appended as a line ("GetPictureInfo 128", "GetPicture 0") to the file named by
  * the environment variable SCRIPTED_SPI_LOG when it is set.
- * Built with WITHOUT_PICTURE_INFO it lacks the GetPictureInfo export.
+ * Built with WITHOUT_PICTURE_INFO it lacks the GetPictureInfo export. Built with WITH_SCALED it
+ * exports GetPictureScaled too: it answers as GetPicture does (the DIB is the script's size,
+ * whatever the minimum) and logs the minimum after the offset ("GetPictureScaled 0 120x90").
  */
 #include "plugins/spi.h"
 
@@ -29,14 +31,14 @@ typedef struct Script {
     int info, picture, width, height, bits, missing;
 } Script;
 
-static void logCall(const char* function, int32_t offset) {
+static void logCall(const char* function, int32_t offset, const char* more) {
     const char* name = getenv("SCRIPTED_SPI_LOG");
     if (!name || !*name)
         return;
     FILE* log = fopen(name, "a");
     if (!log)
         return;
-    fprintf(log, "%s %d\n", function, (int)offset);
+    fprintf(log, "%s %d%s\n", function, (int)offset, more);
     fclose(log);
 }
 
@@ -146,7 +148,7 @@ static int32_t decode(const Script* s, SpiHandle* pHBInfo, SpiHandle* pHBm) {
 #ifndef WITHOUT_PICTURE_INFO
 SPI_EXPORT int32_t GetPictureInfo(const char* buf, int32_t len, uint32_t flag, PictureInfo* info) {
     (void)flag;
-    logCall("GetPictureInfo", len);
+    logCall("GetPictureInfo", len, "");
     Script s;
     const int32_t result = readScript(buf, len, &s);
     if (result != SPI_SUCCESS)
@@ -168,10 +170,26 @@ SPI_EXPORT int32_t GetPictureInfo(const char* buf, int32_t len, uint32_t flag, P
 SPI_EXPORT int32_t GetPicture(const char* buf, int32_t len, uint32_t flag, SpiHandle* pHBInfo,
                               SpiHandle* pHBm, SpiProgressCallback progress, int32_t lData) {
     (void)flag, (void)progress, (void)lData;
-    logCall("GetPicture", len);
+    logCall("GetPicture", len, "");
     Script s;
     const int32_t result = readScript(buf, len, &s);
     if (result != SPI_SUCCESS)
         return result;
     return s.picture != SPI_SUCCESS ? s.picture : decode(&s, pHBInfo, pHBm);
 }
+
+#ifdef WITH_SCALED
+SPI_EXPORT int32_t GetPictureScaled(const char* buf, int32_t len, uint32_t flag, int32_t minWidth,
+                                    int32_t minHeight, SpiHandle* pHBInfo, SpiHandle* pHBm,
+                                    SpiProgressCallback progress, int32_t lData) {
+    (void)flag, (void)progress, (void)lData;
+    char minimum[32];
+    snprintf(minimum, sizeof minimum, " %dx%d", (int)minWidth, (int)minHeight);
+    logCall("GetPictureScaled", len, minimum);
+    Script s;
+    const int32_t result = readScript(buf, len, &s);
+    if (result != SPI_SUCCESS)
+        return result;
+    return s.picture != SPI_SUCCESS ? s.picture : decode(&s, pHBInfo, pHBm);
+}
+#endif
