@@ -12,6 +12,7 @@
 #include <QLocale>
 
 #include <cmath>
+#include <optional>
 
 namespace {
 
@@ -71,7 +72,7 @@ private:
     platform::Printer& printer_;
 };
 
-// CurrentDib released after every picture copy, on every path.
+// CurrentDib released after the last copy of a picture, on every path.
 class HeldPictureRelease {
 public:
     HeldPictureRelease() = default;
@@ -84,6 +85,13 @@ public:
     HeldPictureRelease& operator=(const HeldPictureRelease&) = delete;
 };
 
+// What every copy of the loaded picture prints besides its pixels, found once for all of them.
+struct LoadedPicture {
+    double proportion = 4.0 / 3.0; // width / height in the cell
+    int rotation = 0;              // a J6I turn, honoured when kept upright; 0 for none
+    QString dateLine;              // with the date line on
+};
+
 class Job {
 public:
     Job(const PrintRequest& request, platform::Printer& printer, TAll& workImage,
@@ -94,10 +102,12 @@ public:
     PrintSummary run();
 
 private:
-    // Loads and prints one copy in the next slot; false when the file is to be skipped.
-    bool printCopy(const PrintEntry& entry);
-    void printCell(const PrintEntry& entry, const QString& ext, const ExifInfo& exif, double x0,
-                   double y0);
+    // Loads, turns and corrects the entry's picture for all its copies; false when the file is
+    // to be skipped.
+    bool loadPicture(const PrintEntry& entry, LoadedPicture& picture);
+    // Prints one copy of the loaded picture in the next slot.
+    void printCopy(const PrintEntry& entry, const LoadedPicture& picture);
+    void printCell(const PrintEntry& entry, const LoadedPicture& picture, double x0, double y0);
 
     const PrintRequest& request_;
     platform::Printer& printer_;
@@ -125,6 +135,9 @@ PrintSummary Job::run() {
     printer_.setBrush(Qt::white);
     monitor_.started(printCopyCount(request_));
     for (const PrintEntry& entry : request_.entries) {
+        // The picture is loaded before its first copy and held until its last one has printed.
+        std::optional<HeldPictureRelease> held;
+        LoadedPicture picture;
         for (int copy = 0; copy < entry.copies; ++copy) {
             if (!monitor_.running()) {
                 printer_.abort();
@@ -133,11 +146,15 @@ PrintSummary Job::run() {
             }
             if (!entry.selected)
                 continue;
-            if (!printCopy(entry)) {
-                summary_.skipped.append(entry.path);
-                monitor_.skipped(entry.path);
-                break;
+            if (!held) {
+                held.emplace();
+                if (!loadPicture(entry, picture)) {
+                    summary_.skipped.append(entry.path);
+                    monitor_.skipped(entry.path);
+                    break;
+                }
             }
+            printCopy(entry, picture);
         }
     }
     if (summary_.printed == 0 && request_.dropEmptyDocument) {
@@ -151,22 +168,46 @@ PrintSummary Job::run() {
     return summary_;
 }
 
-bool Job::printCopy(const PrintEntry& entry) {
-    const HeldPictureRelease release;
+bool Job::loadPicture(const PrintEntry& entry, LoadedPicture& picture) {
     const QString ext = pictureExtension(entry.path);
     if (LoadPrintPicture(entry.path, ext, workImage_))
         return false;
     if (request_.leaveOutUnreadable && PrintPictureSize(workImage_).isEmpty())
         return false;
-    // A JPEG or TIFF picture's EXIF data stands where a J6I picture's header does: the way the
-    // camera was held turns it upright (with the rotation switch on), and the shooting date is
-    // the date line's. Read only when one of them is asked for.
-    ExifInfo exif;
-    if (carriesExif(ext) && (request_.turnJ6I || settings_.DateLine))
-        exif = ReadExifInfo(QFile::encodeName(entry.path).toStdString());
-    if (request_.turnJ6I)
-        OrientPrintPicture(workImage_, exif.orientation);
 
+    if (ext == QLatin1String(".J6I")) {
+        const J6IInfo info = ReadJ6IInfo(entry.path);
+        if (settings_.DateLine)
+            picture.dateLine = j6iDateLine(info, request_.dateForm);
+        // Turned as the camera was held only when kept upright; else printed as stored.
+        if (request_.turnJ6I && settings_.KeepUpright &&
+            (info.orientation == TurnClockwise || info.orientation == TurnCounterClockwise)) {
+            picture.rotation = info.orientation;
+            picture.proportion = 0.75;
+        }
+    } else {
+        // A JPEG or TIFF picture's EXIF data stands where a J6I picture's header does: the way
+        // the camera was held turns it upright (with the rotation switch on), and the shooting
+        // date is the date line's. Read only when one of them is asked for.
+        ExifInfo exif;
+        if (carriesExif(ext) && (request_.turnJ6I || settings_.DateLine))
+            exif = ReadExifInfo(QFile::encodeName(entry.path).toStdString());
+        if (request_.turnJ6I)
+            OrientPrintPicture(workImage_, exif.orientation);
+        if (settings_.DateLine)
+            picture.dateLine =
+                exif.taken ? shootingDateLine(*exif.taken, request_.dateForm)
+                           : fileDateLine(QFileInfo(entry.path).lastModified(), request_.dateForm);
+        const QSize size = PrintPictureSize(workImage_);
+        if (ext != QLatin1String(".CAM") && !size.isEmpty())
+            picture.proportion = double(size.width()) / size.height();
+    }
+    // Corrected upright, once: every copy draws the same corrected pixels.
+    CorrectPrintPicture(workImage_);
+    return true;
+}
+
+void Job::printCopy(const PrintEntry& entry, const LoadedPicture& picture) {
     const int row = cell_ / layout_.columns;
     const int column = cell_ % layout_.columns;
     if (cell_ == 0) {
@@ -184,18 +225,16 @@ bool Job::printCopy(const PrintEntry& entry) {
                                  rounded(y0 + layout_.cellHeight + layout_.verticalGap));
         printer_.rectangle(QRect(topLeft, bottomRight - QPoint(1, 1)));
     }
-    printCell(entry, ext, exif, x0, y0);
+    printCell(entry, picture, x0, y0);
 
     firstPage_ = false;
     ++summary_.printed;
     monitor_.pictureDone(summary_.printed, summary_.pages);
     if (++cell_ == layout_.columns * layout_.rows)
         cell_ = 0;
-    return true;
 }
 
-void Job::printCell(const PrintEntry& entry, const QString& ext, const ExifInfo& exif, double x0,
-                    double y0) {
+void Job::printCell(const PrintEntry& entry, const LoadedPicture& picture, double x0, double y0) {
     const double cw = layout_.cellWidth;
     const double ch = layout_.cellHeight;
     const double gh = layout_.horizontalGap;
@@ -206,37 +245,11 @@ void Job::printCell(const PrintEntry& entry, const QString& ext, const ExifInfo&
         caption.measure(caption.fileName, QFileInfo(entry.path).fileName(), printer_);
     if (settings_.MemoLine)
         caption.measure(caption.memo, entry.memo, printer_);
-
-    double proportion;
-    int rotation = 0;
-    if (ext == QLatin1String(".J6I")) {
-        const J6IInfo info = ReadJ6IInfo(entry.path);
-        if (request_.turnJ6I &&
-            (info.orientation == TurnClockwise || info.orientation == TurnCounterClockwise))
-            rotation = info.orientation;
-        if (settings_.DateLine)
-            caption.measure(caption.date, j6iDateLine(info, request_.dateForm), printer_);
-        if (rotation != 0 && settings_.KeepUpright) {
-            proportion = 0.75;
-        } else {
-            proportion = 4.0 / 3.0;
-            rotation = 0;
-        }
-    } else {
-        if (settings_.DateLine)
-            caption.measure(
-                caption.date,
-                exif.taken ? shootingDateLine(*exif.taken, request_.dateForm)
-                           : fileDateLine(QFileInfo(entry.path).lastModified(), request_.dateForm),
-                printer_);
-        const QSize size = PrintPictureSize(workImage_);
-        proportion = ext == QLatin1String(".CAM") || size.isEmpty()
-                         ? 4.0 / 3.0
-                         : double(size.width()) / size.height();
-    }
+    if (settings_.DateLine) // measured last: its height sets the spacing
+        caption.measure(caption.date, picture.dateLine, printer_);
 
     PrintPictureInCell(printer_, rounded(x0 + (gh + cw) / 2), rounded(y0 + (gv + ch) / 2),
-                       rounded(cw), rounded(ch), proportion, workImage_, rotation,
+                       rounded(cw), rounded(ch), picture.proportion, workImage_, picture.rotation,
                        settings_.KeepUpright);
 
     double y = captionTop(y0, ch, gv, caption.total());

@@ -117,6 +117,16 @@ void OrientPrintPicture(TAll& workImage, int orientation) {
         workImage.setPicture(uprightImage(workImage.picture(), orientation));
 }
 
+void CorrectPrintPicture(TAll& workImage) {
+    // A picture in CurrentDib is printed from there: corrected where it lies, it needs no
+    // drawing of its own on the work image. One the work image holds is drawn corrected over
+    // itself, and its copies print that drawing.
+    if (LoadResult == HeldAsDib)
+        CorrectHeldPicture(BothCorrections);
+    else
+        DrawCorrected(workImage.picture(), workImage, BothCorrections);
+}
+
 void PrintPictureInCell(platform::Printer& printer, int xc, int yc, int cw, int ch, double p,
                         TAll& image, int rotation, bool keepUpright) {
     if (p < 1 && !keepUpright)
@@ -142,13 +152,6 @@ void PrintPictureInCell(platform::Printer& printer, int xc, int yc, int cw, int 
         turn = rotation;
     else if (!(size.width() > size.height() || keepUpright))
         turn = TurnForLyingDown;
-
-    // A picture in CurrentDib is printed from there: corrected where it lies, it needs no
-    // drawing of its own on the work image.
-    if (LoadResult == HeldAsDib)
-        CorrectHeldPicture(BothCorrections);
-    else
-        DrawCorrected(image.picture(), image, BothCorrections);
 
     if (turn)
         RotateToPrinter(printer, image.picture(), left, top, *turn, height, width);

@@ -1,6 +1,7 @@
-// One picture copy of an index sheet: loaded at full size into CurrentDib or into the work
-// image, corrected, fitted into its cell keeping its proportions, turned a quarter turn when it
-// is to lie on its side, and stretched onto the printer page.
+// A picture of an index sheet: loaded at full size into CurrentDib or into the work image,
+// turned upright and corrected once, then for each of its copies fitted into its cell keeping its
+// proportions, turned a quarter turn when it is to lie on its side, and stretched onto the
+// printer page.
 #pragma once
 
 #include "platform/dib.h"
@@ -41,10 +42,17 @@ void OrientPrintPicture(TAll& workImage, int orientation);
 // picture's (empty when the work image could not load it).
 QSize PrintPictureSize(const TAll& workImage);
 
-// Draws the loaded picture into the cell of cw × ch printer pixels centred on (xc, yc):
-// proportion p (width / height) fitted into the cell, a tall picture turned to lie on its side
-// unless keepUpright, rotation (a turn code above) honoured when keepUpright, both corrections
-// applied. Lets pending user input run once before it draws (the cancel button of printing).
+// Applies both corrections to the picture LoadPrintPicture loaded, once for all its copies:
+// CurrentDib corrected where it lies, else the work image's picture replaced by its corrected
+// drawing (automatic levels are found on the uncorrected picture). Nothing for a picture that is
+// not Correctable. A second call would correct the corrected picture again.
+void CorrectPrintPicture(TAll& workImage);
+
+// Draws the loaded picture as it stands (corrected by CorrectPrintPicture) into the cell of
+// cw × ch printer pixels centred on (xc, yc): proportion p (width / height) fitted into the
+// cell, a tall picture turned to lie on its side unless keepUpright, rotation (a turn code
+// above) honoured when keepUpright. The picture is left as it is, so that every copy draws the
+// same. Lets pending user input run once before it draws (the cancel button of printing).
 void PrintPictureInCell(platform::Printer& printer, int xc, int yc, int cw, int ch, double p,
                         TAll& image, int rotation, bool keepUpright);
 

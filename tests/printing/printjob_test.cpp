@@ -20,13 +20,17 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <optional>
+#include <string>
+#include <utility>
 
 using namespace testsupport;
 using Kind = platform::PrintOperation::Kind;
@@ -36,8 +40,12 @@ namespace {
 class StoppingMonitor : public PrintMonitor {
 public:
     bool running() override { return !stopAfter || done_ < stopAfter; }
-    void pictureDone(int done, int) override { done_ = done; }
-    int stopAfter = 0; // 0: never
+    void pictureDone(int done, int page) override {
+        done_ = done;
+        progress.emplace_back(done, page);
+    }
+    int stopAfter = 0;                         // 0: never
+    std::vector<std::pair<int, int>> progress; // done, page
 
 private:
     int done_ = 0;
@@ -96,7 +104,10 @@ protected:
         request.layout.Columns = 2;
         request.layout.Rows = 4;
     }
-    void TearDown() override { CorrectionSettings = {}; }
+    void TearDown() override {
+        CorrectionSettings = {};
+        AutoLevelsFrom = nullptr;
+    }
 
     QString add(const QString& name, const QByteArray& bytes, int copies = 1,
                 const QString& memo = {}, bool selected = true) {
@@ -216,7 +227,7 @@ TEST_F(PrintJobTest, APictureTheWorkImageCannotReadKeepsAnEmptyCellOrIsLeftOutWh
     EXPECT_TRUE(summary.skipped.isEmpty());
     EXPECT_EQ(operations(Kind::Rectangle).size(), 4u) << "framed cells for all of them";
     EXPECT_EQ(pictureSlots(), (Placed{{0, 3}}));
-    EXPECT_EQ(answers.messages.size(), 3u) << "the reader's message for every copy";
+    EXPECT_EQ(answers.messages.size(), 2u) << "the reader's message once for both copies";
 
     request.leaveOutUnreadable = true;
     printer.operations.clear();
@@ -572,6 +583,178 @@ TEST_F(PrintJobTest, BmpPicturesOfEightBitsAreCorrectedThroughTheWorkImageAndOfF
     EXPECT_EQ(pictures[0].picture.pixel(10, 10), qRgb(100, 100, 228));
     EXPECT_EQ(pictures[1].picture.pixel(10, 10), qRgb(100, 100, 100));
     EXPECT_EQ(pictures[2].picture.pixel(10, 10), qRgb(100, 100, 228));
+}
+
+// A horizontal grey ramp from 60 to 186, which every correction below changes.
+QImage ramp(int width, int height) {
+    QImage image(width, height, QImage::Format_Indexed8);
+    QList<QRgb> greys;
+    for (int level = 0; level < 256; ++level)
+        greys.append(qRgb(level, level, level));
+    image.setColorTable(greys);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            image.scanLine(y)[x] = uchar(60 + 2 * x);
+    return image;
+}
+
+TAutoLevels levelsForTest() {
+    return {true, 50, 50};
+}
+
+TEST_F(PrintJobTest, CopiesShowThePictureCorrectedOnceWithManualAndAutomaticLevels) {
+    // Held in CurrentDib (JPEG, 24-bit BMP) and by the work image (8-bit BMP).
+    add(QStringLiteral("ramp.jpg"), makeJpeg(ramp(64, 48).convertToFormat(QImage::Format_RGB32)));
+    add(QStringLiteral("ramp24.bmp"), bmpFile(ramp(64, 48), 24));
+    add(QStringLiteral("ramp8.bmp"), bmpFile(ramp(64, 48), 8));
+    const auto printed = [&](int copies) {
+        for (PrintEntry& entry : request.entries)
+            entry.copies = copies;
+        printer.operations.clear();
+        run();
+        std::vector<QImage> pictures;
+        for (const auto& op : operations(Kind::Picture))
+            pictures.push_back(op.picture);
+        return pictures;
+    };
+    const std::vector<QImage> uncorrected = printed(1);
+    ASSERT_EQ(uncorrected.size(), 3u);
+
+    TCorrectionSettings manual;
+    manual.Blue = 20;
+    manual.Midtone = 300;
+    manual.Lowtone = 300;
+    for (const bool automatic : {false, true}) {
+        SCOPED_TRACE(automatic ? "automatic levels" : "manual levels");
+        CorrectionSettings = manual;
+        AutoLevelsFrom = automatic ? levelsForTest : nullptr;
+        const std::vector<QImage> alone = printed(1);
+        const std::vector<QImage> copies = printed(3);
+        ASSERT_EQ(alone.size(), 3u);
+        ASSERT_EQ(copies.size(), 9u);
+        for (size_t i = 0; i < copies.size(); ++i) {
+            EXPECT_NE(alone[i / 3], uncorrected[i / 3]) << "corrected";
+            EXPECT_EQ(copies[i], alone[i / 3]) << "copy " << i % 3 << " of picture " << i / 3;
+        }
+    }
+}
+
+TEST_F(PrintJobTest, APictureTurnedUprightIsTurnedOnceForAllItsCopies) {
+    request.layout.KeepUpright = true;
+    // Turned by EXIF in CurrentDib, by the TIFF orientation tag in the work image, and by the
+    // J6I header when drawn.
+    const QuadrantPicture upright = makeQuadrantPicture(96, 128);
+    add(QStringLiteral("o8.jpg"),
+        withExif(makeJpeg(upright.image.transformed(QTransform().rotate(90))),
+                 makeExifBlock({8, {}, {}})),
+        3);
+    TiffOptions palette;
+    palette.pixels = TiffPixels::Palette;
+    palette.orientation = 3;
+    add(QStringLiteral("palette.tif"),
+        makeTiff({upright.image.transformed(QTransform().rotate(180))
+                      .convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither)},
+                 palette),
+        3);
+    J6iOptions j6i;
+    j6i.orientation = 1;
+    add(QStringLiteral("tall.j6i"), makeJ6i(j6i), 3);
+    run();
+    const auto pictures = operations(Kind::Picture);
+    ASSERT_EQ(pictures.size(), 9u);
+    const QSize sizes[] = {{96, 128}, {96, 128}, {480, 768}};
+    for (size_t i = 0; i < pictures.size(); ++i) {
+        EXPECT_EQ(pictures[i].pictureSize, sizes[i / 3]) << i;
+        EXPECT_EQ(pictures[i].picture, pictures[i / 3 * 3].picture) << i;
+    }
+    EXPECT_EQ(pictures[3].picture.pixel(10, 10), upright.colours[0]);
+}
+
+TEST_F(PrintJobTest, CancelBetweenCopiesStopsTheJobAndReleasesThePicture) {
+    addJpeg(QStringLiteral("a.jpg"), 640, 480, 3);
+    addJpeg(QStringLiteral("b.jpg"));
+    monitor.stopAfter = 2;
+    EXPECT_EQ(run().outcome, PrintOutcome::Aborted);
+    EXPECT_EQ(operations(Kind::Picture).size(), 2u);
+    EXPECT_EQ(printer.operations.back().kind, Kind::Abort);
+    EXPECT_EQ(CurrentDib.header, nullptr);
+}
+
+// Whether two recordings hold the same operations with the same pictures, texts and places.
+bool sameOperations(const std::vector<platform::PrintOperation>& a,
+                    const std::vector<platform::PrintOperation>& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const auto& x, const auto& y) {
+        return x.kind == y.kind && x.page == y.page && x.rect == y.rect && x.text == y.text &&
+               x.pen == y.pen && x.penWidth == y.penWidth && x.brush == y.brush &&
+               x.font == y.font && x.pictureSize == y.pictureSize && x.picture == y.picture;
+    });
+}
+
+// The job with the scripted stand-in plug-in, which logs every call, in place of the real ones.
+class ScriptedPluginJobTest : public PrintJobTest {
+protected:
+    void SetUp() override {
+        PrintJobTest::SetUp();
+        qputenv("SCRIPTED_SPI_LOG", QFile::encodeName(logFile));
+        qputenv("TAZU_PLUGIN_PATH", SCRIPTED_SPI_DIR);
+    }
+    void TearDown() override {
+        qunsetenv("SCRIPTED_SPI_LOG");
+        qputenv("TAZU_PLUGIN_PATH", pluginPath);
+        PrintJobTest::TearDown();
+    }
+    // The plug-in calls since the last time, a line each.
+    std::string takeCalls() const {
+        QFile log(logFile);
+        if (!log.open(QIODevice::ReadOnly))
+            return {};
+        const std::string calls = log.readAll().toStdString();
+        log.remove();
+        return calls;
+    }
+
+    QByteArray pluginPath = qgetenv("TAZU_PLUGIN_PATH");
+    QString logFile = dir.filePath(QStringLiteral("calls.log"));
+};
+
+TEST_F(ScriptedPluginJobTest, APictureWithCopiesIsDecodedOnceAndPrintsAsIfListedAsOften) {
+    request.layout.Separators = true;
+    request.layout.FileNameLine = true;
+    request.layout.DateLine = true;
+    request.layout.MemoLine = true;
+    // Held at 24 bits in CurrentDib, and at 8 bits by the work image; 9 copies over two pages.
+    add(QStringLiteral("full.jpg"), "width=64 height=48 bits=24\n", 5, QStringLiteral("運動会"));
+    add(QStringLiteral("palette.jpg"), "width=48 height=64 bits=8\n", 4, QStringLiteral("遠足"));
+    const std::vector<PrintEntry> copied = request.entries;
+
+    PrintSummary summary = run();
+    const auto withCopies = printer.operations;
+    const auto progress = monitor.progress;
+    const std::string calls = takeCalls();
+    EXPECT_EQ(summary.printed, 9);
+    EXPECT_EQ(summary.pages, 2);
+    EXPECT_EQ(CurrentDib.header, nullptr);
+    ASSERT_NE(calls.find("GetPicture "), std::string::npos);
+
+    for (PrintEntry& entry : request.entries)
+        entry.copies = 1;
+    printer.operations.clear();
+    run();
+    EXPECT_EQ(takeCalls(), calls) << "the same decoding for one copy as for five";
+
+    // The same pages, captions and progress as every copy listed as a picture of its own.
+    request.entries.clear();
+    for (PrintEntry entry : copied) {
+        const int copies = std::exchange(entry.copies, 1);
+        request.entries.insert(request.entries.end(), size_t(copies), entry);
+    }
+    printer.operations.clear();
+    monitor.progress.clear();
+    summary = run();
+    EXPECT_EQ(summary.printed, 9);
+    EXPECT_TRUE(sameOperations(printer.operations, withCopies));
+    EXPECT_EQ(operations(Kind::Text).size(), 27u);
+    EXPECT_EQ(monitor.progress, progress);
 }
 
 class PictureInCellTest : public PrintJobTest {
