@@ -117,23 +117,20 @@ int32_t keepDecoded(OwnedBlock& info, OwnedBlock& bits, const QString& fileName)
 // plug-in exports it, else GetPicture.
 class PictureDecoder {
 public:
-    PictureDecoder(const platform::Library& library, const QByteArray& name, QSize minimum)
-        : name_(name), minimum_(minimum), getPicture_(library.symbol<GetPictureFunc>("GetPicture")),
-          getPictureScaled_(minimum.isEmpty()
-                                ? nullptr
-                                : library.symbol<GetPictureScaledFunc>("GetPictureScaled")) {}
+    PictureDecoder(const platform::Library& library, const QByteArray& name)
+        : name_(name), getPicture_(library.symbol<GetPictureFunc>("GetPicture")),
+          getPictureScaled_(library.symbol<GetPictureScaledFunc>("GetPictureScaled")) {}
 
-    int32_t operator()(int32_t offset, OwnedBlock& info, OwnedBlock& bits) const {
-        if (getPictureScaled_)
-            return getPictureScaled_(name_.constData(), offset, SPI_INPUT_FILE, minimum_.width(),
-                                     minimum_.height(), info.receive(), bits.receive(), nullptr, 0);
+    int32_t operator()(int32_t offset, QSize minimum, OwnedBlock& info, OwnedBlock& bits) const {
+        if (getPictureScaled_ && !minimum.isEmpty())
+            return getPictureScaled_(name_.constData(), offset, SPI_INPUT_FILE, minimum.width(),
+                                     minimum.height(), info.receive(), bits.receive(), nullptr, 0);
         return getPicture_(name_.constData(), offset, SPI_INPUT_FILE, info.receive(),
                            bits.receive(), nullptr, 0);
     }
 
 private:
     const QByteArray& name_;
-    QSize minimum_;
     GetPictureFunc getPicture_;
     GetPictureScaledFunc getPictureScaled_;
 };
@@ -141,32 +138,36 @@ private:
 // The JPEG plug-in finds the stream at 0 in JPEG files, at 128 in some camera files, and else
 // where the J6I header says.
 int32_t decodeJpeg(const platform::Library& library, const QByteArray& name,
-                   const PictureDecoder& decode, bool isJ6I, int32_t j6iOffset, OwnedBlock& info,
-                   OwnedBlock& bits) {
+                   const PictureDecoder& decode, const MinimumForStoredSize& minimumFor, bool isJ6I,
+                   int32_t j6iOffset, OwnedBlock& info, OwnedBlock& bits) {
     const auto getPictureInfo = library.symbol<GetPictureInfoFunc>("GetPictureInfo");
     std::vector<int32_t> offsets{0, 128};
     if (isJ6I)
         offsets.push_back(j6iOffset);
     int32_t result = SPI_UNKNOWN_FORMAT;
     int32_t found = 0;
+    QSize stored;
     for (const int32_t offset : offsets) {
         PictureInfo pictureInfo{};
         result = getPictureInfo(name.constData(), offset, SPI_INPUT_FILE, &pictureInfo);
         if (result == SPI_SUCCESS) {
             GlobalFree(pictureInfo.hInfo); // the text information is not used
             found = offset;
+            stored = QSize(pictureInfo.width, pictureInfo.height);
             break;
         }
     }
     if (result != SPI_SUCCESS)
         return result;
-    return decode(found, info, bits);
+    return decode(found, minimumFor ? minimumFor(stored) : QSize(), info, bits);
 }
 
 // TIFF and CAM files may carry a 128-byte header in front of the picture.
-int32_t decodeOther(const PictureDecoder& decode, OwnedBlock& info, OwnedBlock& bits) {
-    const int32_t result = decode(0, info, bits);
-    return result == SPI_UNKNOWN_FORMAT ? decode(128, info, bits) : result;
+int32_t decodeOther(const PictureDecoder& decode, const MinimumForStoredSize& minimumFor,
+                    OwnedBlock& info, OwnedBlock& bits) {
+    const QSize minimum = minimumFor ? minimumFor(QSize()) : QSize();
+    const int32_t result = decode(0, minimum, info, bits);
+    return result == SPI_UNKNOWN_FORMAT ? decode(128, minimum, info, bits) : result;
 }
 
 // Paints the 4 leftmost and 4 rightmost pixels of every row white.
@@ -205,6 +206,14 @@ void CheckDibSize(int32_t computed, int32_t reported) {
 }
 
 int32_t LoadFullSize(const QString& fileName, const QString& ext, QSize minimum) {
+    MinimumForStoredSize minimumFor;
+    if (!minimum.isEmpty())
+        minimumFor = [minimum](QSize) { return minimum; };
+    return LoadFullSize(fileName, ext, minimumFor);
+}
+
+int32_t LoadFullSize(const QString& fileName, const QString& ext,
+                     const MinimumForStoredSize& minimumFor) {
     const bool isJ6I = ext == QLatin1String(".J6I");
     const bool isJpeg = isJ6I || ext == QLatin1String(".JPG");
     const int32_t j6iOffset = isJ6I ? J6IDataOffset(fileName) : 0;
@@ -224,11 +233,12 @@ int32_t LoadFullSize(const QString& fileName, const QString& ext, QSize minimum)
 
     // The whole name, NUL-terminated, as the file system spells it.
     const QByteArray name = QFile::encodeName(fileName);
-    const PictureDecoder decode(library, name, minimum);
+    const PictureDecoder decode(library, name);
     OwnedBlock info;
     OwnedBlock bits;
-    const int32_t result = isJpeg ? decodeJpeg(library, name, decode, isJ6I, j6iOffset, info, bits)
-                                  : decodeOther(decode, info, bits);
+    const int32_t result =
+        isJpeg ? decodeJpeg(library, name, decode, minimumFor, isJ6I, j6iOffset, info, bits)
+               : decodeOther(decode, minimumFor, info, bits);
     if (result != SPI_SUCCESS) {
         reportResult(result, fileName);
         return LoadFailed;

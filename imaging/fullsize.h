@@ -13,6 +13,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 
 namespace platform {
 class ImageControl;
@@ -73,6 +74,13 @@ void CheckDibSize(int32_t computed, int32_t reported);
 // minimum: DecodedDib may then be any size from the minimum (or the full size, when that is
 // smaller) up to the full size. Other plug-ins decode at full size.
 int32_t LoadFullSize(const QString& fileName, const QString& ext, QSize minimum = {});
+// The same with the minimum chosen from the picture's stored size: minimumFor is called once,
+// before decoding, with the size the JPEG plug-in's GetPictureInfo gives (empty for TIFF and CAM
+// files, whose size is not asked for before decoding), and returns the minimum as above (empty:
+// full size).
+using MinimumForStoredSize = std::function<QSize(QSize stored)>;
+int32_t LoadFullSize(const QString& fileName, const QString& ext,
+                     const MinimumForStoredSize& minimumFor);
 
 // Moves DecodedDib into fresh CurrentDib blocks and frees it; a J6I picture gets a white band 4
 // pixels wide at its left and right edges. Returns the picture's size.

@@ -3,6 +3,7 @@
 #include "imaging/all.h"
 #include "imaging/fullsize.h"
 #include "imaging/j6i.h"
+#include "imaging/orientation.h"
 #include "imaging/shootingdate.h"
 #include "platform/printer.h"
 #include "printing/printpicture.h"
@@ -90,6 +91,7 @@ struct LoadedPicture {
     double proportion = 4.0 / 3.0; // width / height in the cell
     int rotation = 0;              // a J6I turn, honoured when kept upright; 0 for none
     QString dateLine;              // with the date line on
+    QSize shape; // the upright size that decides lying on its side; empty: the loaded size
 };
 
 class Job {
@@ -105,6 +107,10 @@ private:
     // Loads, turns and corrects the entry's picture for all its copies; false when the file is
     // to be skipped.
     bool loadPicture(const PrintEntry& entry, LoadedPicture& picture);
+    // The smallest decoded size of a picture stored as stored (turned upright by orientation)
+    // that prints as sharp as the full picture would in its cell; empty when only the full
+    // size does.
+    QSize minimumToPrint(QSize stored, int orientation) const;
     // Prints one copy of the loaded picture in the next slot.
     void printCopy(const PrintEntry& entry, const LoadedPicture& picture);
     void printCell(const PrintEntry& entry, const LoadedPicture& picture, double x0, double y0);
@@ -170,7 +176,21 @@ PrintSummary Job::run() {
 
 bool Job::loadPicture(const PrintEntry& entry, LoadedPicture& picture) {
     const QString ext = pictureExtension(entry.path);
-    if (LoadPrintPicture(entry.path, ext, workImage_))
+    // A JPEG or TIFF picture's EXIF data stands where a J6I picture's header does: the way the
+    // camera was held turns it upright (with the rotation switch on), and the shooting date is
+    // the date line's. Read only when one of them is asked for.
+    ExifInfo exif;
+    if (carriesExif(ext) && (request_.turnJ6I || settings_.DateLine))
+        exif = ReadExifInfo(QFile::encodeName(entry.path).toStdString());
+    const int orientation = request_.turnJ6I ? exif.orientation : 0;
+    QSize stored; // as the decoder reported it where it was asked for a smaller picture
+    MinimumForStoredSize minimumFor;
+    if (request_.scaledLoading && ext == QLatin1String(".JPG"))
+        minimumFor = [&](QSize size) {
+            stored = size;
+            return minimumToPrint(size, orientation);
+        };
+    if (LoadPrintPicture(entry.path, ext, workImage_, minimumFor))
         return false;
     if (request_.leaveOutUnreadable && PrintPictureSize(workImage_).isEmpty())
         return false;
@@ -186,25 +206,41 @@ bool Job::loadPicture(const PrintEntry& entry, LoadedPicture& picture) {
             picture.proportion = 0.75;
         }
     } else {
-        // A JPEG or TIFF picture's EXIF data stands where a J6I picture's header does: the way
-        // the camera was held turns it upright (with the rotation switch on), and the shooting
-        // date is the date line's. Read only when one of them is asked for.
-        ExifInfo exif;
-        if (carriesExif(ext) && (request_.turnJ6I || settings_.DateLine))
-            exif = ReadExifInfo(QFile::encodeName(entry.path).toStdString());
-        if (request_.turnJ6I)
-            OrientPrintPicture(workImage_, exif.orientation);
+        OrientPrintPicture(workImage_, orientation);
         if (settings_.DateLine)
             picture.dateLine =
                 exif.taken ? shootingDateLine(*exif.taken, request_.dateForm)
                            : fileDateLine(QFileInfo(entry.path).lastModified(), request_.dateForm);
-        const QSize size = PrintPictureSize(workImage_);
+        QSize size = PrintPictureSize(workImage_);
+        // A picture decoded smaller is placed as its stored size says, exactly as at full size.
+        if (!stored.isEmpty() && !size.isEmpty()) {
+            size = turnsSideways(orientation) ? stored.transposed() : stored;
+            picture.shape = size;
+        }
         if (ext != QLatin1String(".CAM") && !size.isEmpty())
             picture.proportion = double(size.width()) / size.height();
     }
     // Corrected upright, once: every copy draws the same corrected pixels.
     CorrectPrintPicture(workImage_);
     return true;
+}
+
+QSize Job::minimumToPrint(QSize stored, int orientation) const {
+    if (stored.isEmpty())
+        return {};
+    const QSize upright = turnsSideways(orientation) ? stored.transposed() : stored;
+    const QSizeF extent =
+        FittedPictureExtent(rounded(layout_.cellWidth), rounded(layout_.cellHeight),
+                            double(upright.width()) / upright.height(), settings_.KeepUpright);
+    const QSize drawn(rounded(extent.width()), rounded(extent.height()));
+    // The picture as it reaches the page: a quarter turn from upright when it lies on its side.
+    const bool lying = LiesOnItsSide(upright, settings_.KeepUpright);
+    const QSize onPage = lying ? upright.transposed() : upright;
+    const QSize needed = platform::printedPictureSize(onPage, drawn, printer_.resolution());
+    if (needed.width() >= onPage.width() || needed.height() >= onPage.height())
+        return {}; // no scale below the full size serves
+    const QSize neededUpright = lying ? needed.transposed() : needed;
+    return turnsSideways(orientation) ? neededUpright.transposed() : neededUpright;
 }
 
 void Job::printCopy(const PrintEntry& entry, const LoadedPicture& picture) {
@@ -250,7 +286,7 @@ void Job::printCell(const PrintEntry& entry, const LoadedPicture& picture, doubl
 
     PrintPictureInCell(printer_, rounded(x0 + (gh + cw) / 2), rounded(y0 + (gv + ch) / 2),
                        rounded(cw), rounded(ch), picture.proportion, workImage_, picture.rotation,
-                       settings_.KeepUpright);
+                       settings_.KeepUpright, picture.shape);
 
     double y = captionTop(y0, ch, gv, caption.total());
     for (const CaptionLine* line : {&caption.fileName, &caption.date, &caption.memo}) {

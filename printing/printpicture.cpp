@@ -67,7 +67,8 @@ QSize PrintPictureSize(const TAll& workImage) {
     return workImage.picture().size();
 }
 
-bool LoadPrintPicture(const QString& path, const QString& ext, TAll& workImage) {
+bool LoadPrintPicture(const QString& path, const QString& ext, TAll& workImage,
+                      const MinimumForStoredSize& minimumFor) {
     WriteBack = true;
     LoadResult = HeldByComponent;
     Correctable = true;
@@ -94,7 +95,7 @@ bool LoadPrintPicture(const QString& path, const QString& ext, TAll& workImage) 
     if (ext == QLatin1String(".JPG") || ext == QLatin1String(".J6I") ||
         ext == QLatin1String(".TIF") || ext == QLatin1String(".CAM")) {
         const bool isJ6I = ext == QLatin1String(".J6I");
-        LoadResult = LoadFullSize(path, ext);
+        LoadResult = LoadFullSize(path, ext, minimumFor);
         if (LoadResult == HeldAsDib) {
             sizeWorkImageTo(workImage, AdoptDecodedPicture(isJ6I));
             return false;
@@ -127,30 +128,34 @@ void CorrectPrintPicture(TAll& workImage) {
         DrawCorrected(workImage.picture(), workImage, BothCorrections);
 }
 
-void PrintPictureInCell(platform::Printer& printer, int xc, int yc, int cw, int ch, double p,
-                        TAll& image, int rotation, bool keepUpright) {
+QSizeF FittedPictureExtent(int cw, int ch, double p, bool keepUpright) {
     if (p < 1 && !keepUpright)
         p = 1 / p;
-    double w, h;
-    if (p * ch >= cw) {
-        w = cw;
-        h = cw / p;
-    } else {
-        w = p * ch;
-        h = ch;
-    }
-    const int left = int(std::lround(xc - w / 2));
-    const int top = int(std::lround(yc - h / 2));
-    const int width = int(std::lround(w));
-    const int height = int(std::lround(h));
+    if (p * ch >= cw)
+        return {double(cw), cw / p};
+    return {p * ch, double(ch)};
+}
+
+bool LiesOnItsSide(QSize size, bool keepUpright) {
+    return !(size.width() > size.height() || keepUpright);
+}
+
+void PrintPictureInCell(platform::Printer& printer, int xc, int yc, int cw, int ch, double p,
+                        TAll& image, int rotation, bool keepUpright, QSize shape) {
+    const QSizeF extent = FittedPictureExtent(cw, ch, p, keepUpright);
+    const int left = int(std::lround(xc - extent.width() / 2));
+    const int top = int(std::lround(yc - extent.height() / 2));
+    const int width = int(std::lround(extent.width()));
+    const int height = int(std::lround(extent.height()));
 
     QCoreApplication::processEvents();
 
-    const QSize size = PrintPictureSize(image);
+    if (shape.isEmpty())
+        shape = PrintPictureSize(image);
     std::optional<int> turn;
     if (rotation != 0 && keepUpright)
         turn = rotation;
-    else if (!(size.width() > size.height() || keepUpright))
+    else if (LiesOnItsSide(shape, keepUpright))
         turn = TurnForLyingDown;
 
     if (turn)

@@ -4,9 +4,11 @@
 // printer page.
 #pragma once
 
+#include "imaging/fullsize.h"
 #include "platform/dib.h"
 
 #include <QImage>
+#include <QSizeF>
 #include <QString>
 
 #include <cstdint>
@@ -30,7 +32,10 @@ constexpr int TurnCounterClockwise = 3;
 // WriteBack and Correctable for the print. True when the file is to be skipped: a picture its
 // decoder could not read (the user has been told), and a J6I that did not come out at full
 // size. Throws IoError or OverflowError for a J6I whose header cannot be read.
-bool LoadPrintPicture(const QString& path, const QString& ext, TAll& workImage);
+// With minimumFor, a picture its plug-in can decode smaller is decoded at the smallest scale
+// that covers the minimum minimumFor chooses from its stored size (see LoadFullSize).
+bool LoadPrintPicture(const QString& path, const QString& ext, TAll& workImage,
+                      const MinimumForStoredSize& minimumFor = {});
 
 // Turns the picture LoadPrintPicture loaded upright from its EXIF orientation (2..8, see
 // imaging/orientation.h; others leave it as it is): CurrentDib where it is held there, with the
@@ -48,13 +53,24 @@ QSize PrintPictureSize(const TAll& workImage);
 // not Correctable. A second call would correct the corrected picture again.
 void CorrectPrintPicture(TAll& workImage);
 
+// The width and height (before rounding) of the rectangle a picture of proportion p (width /
+// height) is drawn into in a cell of cw × ch printer pixels: fitted into the cell keeping its
+// proportion, a tall one (p below 1) laid on its side unless keepUpright.
+QSizeF FittedPictureExtent(int cw, int ch, double p, bool keepUpright);
+// Whether a picture of size is drawn lying on its side: a tall or square one, unless
+// keepUpright.
+bool LiesOnItsSide(QSize size, bool keepUpright);
+
 // Draws the loaded picture as it stands (corrected by CorrectPrintPicture) into the cell of
 // cw × ch printer pixels centred on (xc, yc): proportion p (width / height) fitted into the
 // cell, a tall picture turned to lie on its side unless keepUpright, rotation (a turn code
 // above) honoured when keepUpright. The picture is left as it is, so that every copy draws the
-// same. Lets pending user input run once before it draws (the cancel button of printing).
+// same. Whether it lies on its side is decided by shape, the picture's size as stored where it
+// was decoded smaller (the decoder's rounding can make a nearly square picture square), else
+// by the loaded size. Lets pending user input run once before it draws (the cancel button of
+// printing).
 void PrintPictureInCell(platform::Printer& printer, int xc, int yc, int cw, int ch, double p,
-                        TAll& image, int rotation, bool keepUpright);
+                        TAll& image, int rotation, bool keepUpright, QSize shape = {});
 
 // The current picture (CurrentDib when it is held there, else bitmap) stretched into the
 // rectangle left, top, width × height of the page, straight or turned by rotation.
