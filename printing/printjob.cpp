@@ -108,8 +108,8 @@ private:
     // to be skipped.
     bool loadPicture(const PrintEntry& entry, LoadedPicture& picture);
     // The smallest decoded size of a picture stored as stored (turned upright by orientation)
-    // that prints as sharp as the full picture would in its cell; empty when only the full
-    // size does.
+    // that prints as sharp and as smoothly reduced as the full picture would in its cell; empty
+    // when only the full size does.
     QSize minimumToPrint(QSize stored, int orientation) const;
     // Prints one copy of the loaded picture in the next slot.
     void printCopy(const PrintEntry& entry, const LoadedPicture& picture);
@@ -236,7 +236,11 @@ QSize Job::minimumToPrint(QSize stored, int orientation) const {
     // The picture as it reaches the page: a quarter turn from upright when it lies on its side.
     const bool lying = LiesOnItsSide(upright, settings_.KeepUpright);
     const QSize onPage = lying ? upright.transposed() : upright;
-    const QSize needed = platform::printedPictureSize(onPage, drawn, printer_.resolution());
+    // The printer reduces by averaging whole source pixels: from a picture barely larger than
+    // the printed one it would drop rows and columns instead of averaging them as it does from
+    // the full size, so a picture is decoded at half as large again as it prints.
+    const QSize printed = platform::printedPictureSize(onPage, drawn, printer_.resolution());
+    const QSize needed((printed.width() * 3 + 1) / 2, (printed.height() * 3 + 1) / 2);
     if (needed.width() >= onPage.width() || needed.height() >= onPage.height())
         return {}; // no scale below the full size serves
     const QSize neededUpright = lying ? needed.transposed() : needed;

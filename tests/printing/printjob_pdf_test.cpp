@@ -1,12 +1,14 @@
 // The print job end to end into a PDF file through QPrinter: the file is rasterised and its
 // words located with poppler's tools, and pictures and captions must stand where the layout
-// puts them.
+// puts them; camera pictures decoded at their cells' scale print as at full size.
+#include "correction/pipeline.h"
 #include "correction/settings.h"
 #include "imaging/all.h"
 #include "platform/printer.h"
 #include "printing/printjob.h"
 #include "tests/support/answerer.h"
 #include "tests/support/jpegmaker.h"
+#include "tests/support/testdata.h"
 
 #include <gtest/gtest.h>
 
@@ -18,6 +20,10 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
 
 using namespace testsupport;
 
@@ -143,3 +149,122 @@ TEST(PrintJobPdf, PicturesAndCaptionsStandWhereTheLayoutPutsThemOnEveryPage) {
 }
 
 } // namespace
+
+// Lowest and highest tone curve points after each picture was corrected.
+class LevelRecorder : public PrintMonitor {
+public:
+    void pictureDone(int done, int page) override {
+        (void)page;
+        if (size_t(done) > levels.size())
+            levels.emplace_back(CurveLow, CurveHigh);
+    }
+    std::vector<std::pair<int, int>> levels;
+};
+
+TAutoLevels automaticLevels() {
+    return {true, 5, 5};
+}
+
+// The pages of a PDF file rasterised at dpi.
+std::vector<QImage> rasterised(const QString& pdf, int dpi) {
+    const QString stem = pdf + QStringLiteral("-page");
+    std::vector<QImage> pages;
+    if (!runTool(QStringLiteral("pdftoppm"),
+                 {QStringLiteral("-r"), QString::number(dpi), QStringLiteral("-png"), pdf, stem}))
+        return pages;
+    for (int i = 1;; ++i) {
+        const QImage page(stem + QStringLiteral("-%1.png").arg(i));
+        if (page.isNull())
+            return pages;
+        pages.push_back(page.convertToFormat(QImage::Format_RGB32));
+    }
+}
+
+// Peak signal-to-noise ratio in decibels of two pictures of one size (0 for other sizes).
+double psnr(const QImage& a, const QImage& b) {
+    if (a.size() != b.size() || a.isNull())
+        return 0;
+    double squares = 0;
+    for (int y = 0; y < a.height(); ++y) {
+        const auto* p = reinterpret_cast<const QRgb*>(a.constScanLine(y));
+        const auto* q = reinterpret_cast<const QRgb*>(b.constScanLine(y));
+        for (int x = 0; x < a.width(); ++x)
+            for (const int shift : {0, 8, 16}) {
+                const double d = int((p[x] >> shift) & 0xFF) - int((q[x] >> shift) & 0xFF);
+                squares += d * d;
+            }
+    }
+    const double mean = squares / (3.0 * a.width() * a.height());
+    return mean == 0 ? 99 : 10 * std::log10(255.0 * 255.0 / mean);
+}
+
+TEST(PrintJobPdf, CameraPicturesDecodedAtTheirCellsScalePrintAsAtFullSize) {
+    TAZU_REQUIRE_TESTDATA();
+    QTemporaryDir dir;
+    RecordingAnswerer answers;
+    PrintRequest request;
+    request.layout.Columns = 2;
+    request.layout.Rows = 4;
+    request.layout.FileNameLine = true;
+    const QDir camera(testdataDir() + QStringLiteral("/camera"));
+    for (const QString& name : camera.entryList({QStringLiteral("*.jpg")}, QDir::Files))
+        request.entries.push_back({camera.filePath(name), true, 1, {}});
+    ASSERT_FALSE(request.entries.empty());
+
+    const auto print = [&](bool scaled, const QString& name, LevelRecorder& monitor) {
+        request.scaledLoading = scaled;
+        platform::QtPrinter printer;
+        QPrinter& qt = printer.qprinter();
+        qt.setOutputFormat(QPrinter::PdfFormat);
+        qt.setPageSize(QPageSize(QPageSize::A4));
+        qt.setResolution(300);
+        const QString pdf = dir.filePath(name);
+        qt.setOutputFileName(pdf);
+        TAll work;
+        EXPECT_EQ(RunPrintJob(request, printer, work, monitor).outcome, PrintOutcome::Ended);
+        return rasterised(pdf, 150);
+    };
+    TCorrectionSettings manual;
+    manual.Red = 20;
+    manual.Midtone = 400;
+    manual.Lowtone = 200;
+    struct Corrections {
+        const char* name;
+        TCorrectionSettings settings;
+        AutoLevelsSource levels;
+    };
+    for (const Corrections& corrections :
+         {Corrections{"none", {}, nullptr}, Corrections{"manual", manual, nullptr},
+          Corrections{"automatic", {}, automaticLevels}}) {
+        SCOPED_TRACE(corrections.name);
+        CorrectionSettings = corrections.settings;
+        AutoLevelsFrom = corrections.levels;
+        LevelRecorder scaledLevels, fullLevels;
+        const std::vector<QImage> scaled =
+            print(true, QStringLiteral("scaled-%1.pdf").arg(corrections.name), scaledLevels);
+        const std::vector<QImage> full =
+            print(false, QStringLiteral("full-%1.pdf").arg(corrections.name), fullLevels);
+        ASSERT_EQ(scaled.size(), full.size());
+        ASSERT_FALSE(full.empty());
+        for (size_t i = 0; i < full.size(); ++i) {
+            const double decibels = psnr(scaled[i], full[i]);
+            std::printf("%s corrections, page %zu: %.1f dB\n", corrections.name, i + 1, decibels);
+            EXPECT_GE(decibels, 38.0) << "page " << i + 1;
+        }
+        ASSERT_EQ(scaledLevels.levels.size(), fullLevels.levels.size());
+        int largest = 0;
+        for (size_t i = 0; i < fullLevels.levels.size(); ++i) {
+            const auto [low, high] = scaledLevels.levels[i];
+            const auto [fullLow, fullHigh] = fullLevels.levels[i];
+            largest = std::max({largest, std::abs(low - fullLow), std::abs(high - fullHigh)});
+        }
+        std::printf("%s corrections: tone curve ends differ by at most %d tenths of a level\n",
+                    corrections.name, largest);
+        if (corrections.levels)
+            EXPECT_LE(largest, 30) << "automatic levels within 3 steps";
+        else
+            EXPECT_EQ(largest, 0);
+    }
+    CorrectionSettings = {};
+    AutoLevelsFrom = nullptr;
+}
