@@ -23,6 +23,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -755,6 +756,112 @@ TEST_F(ScriptedPluginJobTest, APictureWithCopiesIsDecodedOnceAndPrintsAsIfListed
     EXPECT_TRUE(sameOperations(printer.operations, withCopies));
     EXPECT_EQ(operations(Kind::Text).size(), 27u);
     EXPECT_EQ(monitor.progress, progress);
+}
+
+// The same with the stand-in that exports GetPictureScaled too and logs the minimum it is asked
+// for.
+class ScaledPluginJobTest : public ScriptedPluginJobTest {
+protected:
+    void SetUp() override {
+        ScriptedPluginJobTest::SetUp();
+        qputenv("TAZU_PLUGIN_PATH", SCRIPTED_SCALED_SPI_DIR);
+    }
+    // Prints one scripted picture of width × height (behind an EXIF block turning it by
+    // orientation when given) and returns the minimum it was decoded at (empty when it was
+    // decoded through GetPicture) and the rectangle it was drawn into.
+    std::pair<QSize, QRect> printOne(int width, int height, int orientation = 0) {
+        const QByteArray script =
+            QStringLiteral("width=%1 height=%2 bits=24\n").arg(width).arg(height).toLatin1();
+        QByteArray file = script;
+        if (orientation) {
+            // The EXIF data where the JPEG stream starts, the script where the plug-in finds
+            // a stream at 128.
+            file = withExif(QByteArray("\xFF\xD8\xFF\xD9", 4),
+                            makeExifBlock({uint16_t(orientation), {}, {}}));
+            EXPECT_LT(file.size(), 128);
+            file = file.leftJustified(128, ' ') + script;
+        }
+        request.entries.clear();
+        add(QStringLiteral("picture.jpg"), file);
+        printer.operations.clear();
+        EXPECT_EQ(run().printed, 1);
+        const QSize minimum = askedMinimum();
+        const auto pictures = operations(Kind::Picture);
+        return {minimum, pictures.empty() ? QRect() : pictures.front().rect};
+    }
+    // The minimum of the last GetPictureScaled call logged; empty when the picture was decoded
+    // through GetPicture.
+    QSize askedMinimum() {
+        const std::string calls = takeCalls();
+        static const QRegularExpression scaled(
+            QStringLiteral("GetPictureScaled \\d+ (\\d+)x(\\d+)"));
+        const auto match = scaled.match(QString::fromStdString(calls));
+        if (match.hasMatch())
+            return {match.captured(1).toInt(), match.captured(2).toInt()};
+        EXPECT_NE(calls.find("GetPicture "), std::string::npos) << calls;
+        return {};
+    }
+};
+
+// Half as large again as the rectangle drawn, at the printer's resolution capped at 300 dpi.
+QSize halfAsLargeAgain(QSize size) {
+    return {(size.width() * 3 + 1) / 2, (size.height() * 3 + 1) / 2};
+}
+
+TEST_F(ScaledPluginJobTest, AJpegIsDecodedAtTheScaleItsCellNeedsMeasuredAsItIsDrawn) {
+    // 2 × 4 on A4 at 300 dpi: a 12-megapixel picture needs about a quarter of its pixels a side.
+    const auto [wide, wideRect] = printOne(4000, 3000);
+    EXPECT_GT(wideRect.width(), wideRect.height());
+    EXPECT_EQ(wide, halfAsLargeAgain(wideRect.size()));
+    EXPECT_LT(wide.width(), 4000 / 2);
+
+    // A tall picture lies on its side in the same rectangle: its stored width covers the
+    // drawn height. Kept upright, it stands in a narrower one.
+    const auto [tall, tallRect] = printOne(3000, 4000);
+    EXPECT_EQ(tallRect, wideRect);
+    EXPECT_EQ(tall, wide.transposed());
+    request.layout.KeepUpright = true;
+    const auto [upright, uprightRect] = printOne(3000, 4000);
+    EXPECT_LT(uprightRect.width(), uprightRect.height());
+    EXPECT_EQ(upright, halfAsLargeAgain(uprightRect.size()));
+
+    // Stored wide, turned upright by its EXIF orientation: measured in the stored orientation.
+    const auto [turned, turnedRect] = printOne(4000, 3000, 6);
+    EXPECT_EQ(turnedRect, uprightRect);
+    EXPECT_EQ(turned, upright.transposed());
+    request.layout.KeepUpright = false;
+    const auto [lying, lyingRect] = printOne(4000, 3000, 6);
+    EXPECT_EQ(lyingRect, wideRect);
+    EXPECT_EQ(lying, wide);
+
+    // At 600 dpi the picture is still printed at no more than 300 dpi.
+    platform::RecordingPrinter fine(platform::RecordingPrinter::A4At300Dpi * 2, 600);
+    request.entries.clear();
+    add(QStringLiteral("fine.jpg"), "width=4000 height=3000 bits=24\n");
+    EXPECT_EQ(RunPrintJob(request, fine, work, monitor).printed, 1);
+    const auto picture = std::find_if(fine.operations.begin(), fine.operations.end(),
+                                      [](const auto& op) { return op.kind == Kind::Picture; });
+    ASSERT_NE(picture, fine.operations.end());
+    const QSize atMost300Dpi((picture->rect.width() + 1) / 2, (picture->rect.height() + 1) / 2);
+    EXPECT_EQ(askedMinimum(), halfAsLargeAgain(atMost300Dpi));
+
+    // A picture its large cell needs whole, or one scaled loading is off for, is decoded whole.
+    request.layout.Columns = 1;
+    request.layout.Rows = 1;
+    EXPECT_EQ(printOne(1600, 1200).first, QSize());
+    request.layout.Columns = 2;
+    request.layout.Rows = 4;
+    request.scaledLoading = false;
+    EXPECT_EQ(printOne(4000, 3000).first, QSize());
+}
+
+TEST_F(ScriptedPluginJobTest, AJpegWhosePluginCannotScalePrintsFromItsFullSize) {
+    add(QStringLiteral("picture.jpg"), "width=2000 height=1500 bits=24\n");
+    EXPECT_EQ(run().printed, 1);
+    EXPECT_NE(takeCalls().find("GetPicture 0"), std::string::npos);
+    const auto pictures = operations(Kind::Picture);
+    ASSERT_EQ(pictures.size(), 1u);
+    EXPECT_EQ(pictures[0].picture.size(), pictures[0].rect.size()) << "reduced to its cell";
 }
 
 class PictureInCellTest : public PrintJobTest {
