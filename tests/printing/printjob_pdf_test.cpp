@@ -207,7 +207,12 @@ TEST(PrintJobPdf, CameraPicturesDecodedAtTheirCellsScalePrintAsAtFullSize) {
     request.layout.Rows = 4;
     request.layout.FileNameLine = true;
     const QDir camera(testdataDir() + QStringLiteral("/camera"));
-    for (const QString& name : camera.entryList({QStringLiteral("*.jpg")}, QDir::Files))
+    QStringList names = camera.entryList({QStringLiteral("*.jpg")}, QDir::Files);
+#if defined(__SANITIZE_ADDRESS__)
+    // Under the sanitizers one page of them: the same paths, in a third of the time.
+    names = names.mid(0, 8);
+#endif
+    for (const QString& name : names)
         request.entries.push_back({camera.filePath(name), true, 1, {}});
     ASSERT_FALSE(request.entries.empty());
 
