@@ -38,6 +38,7 @@ test-asan: build-asan
 test: test-normal test-asan
 
 bench: build
+	scripts/install-deps bench
 	scripts/run-benchmarks $(BUILD)
 
 fuzz: deps

@@ -19,8 +19,8 @@ QString fileTypeFilter(const std::function<bool(const QString& pluginFile)>& plu
                                                      {"ifmag.spi", "MAG", "*.MAG"},
                                                      {"ifpi.spi", "PI", "*.PI"},
                                                      {"ifpic.spi", "PIC", "*.PIC"}};
-    QString filter = QStringLiteral(
-        "J6I JPEG|*.J6I;*.JPG|J6I|*.J6I|JPG|*.JPG|BMP|*.BMP|TIFF|*.TIF|GIF|*.GIF|");
+    QString filter =
+        QStringLiteral("J6I JPEG|*.J6I;*.JPG|J6I|*.J6I|JPG|*.JPG|BMP|*.BMP|TIFF|*.TIF|GIF|*.GIF|");
     QString allMasks = QStringLiteral("*.J6I;*.JPG;*.TIF;*.GIF;*.BMP");
     for (const OptionalType& type : optionalTypes) {
         if (!pluginPresent(QLatin1String(type.pluginFile)))

@@ -1,22 +1,30 @@
-// Index sheets of 96 photographs of 4000 × 3000 pixels (JPEG) on A4 at 300 dpi, 2 × 4 pictures a
-// page with file-name captions, printed by the print job into a PDF file through QPrinter;
-// against the 96 full decodes of the same files through the JPEG plug-in, and ImageMagick's
-// montage on the same files. Reports times (fastest of three runs), the PDF's size per page and
-// the job's peak memory above the process's idle memory; and the job with the rotation switch
-// off, which reads no EXIF data, against the job with it on (the generated photographs carry a
-// camera's EXIF block), and the reads alone against the job without them (steadier than the
-// difference of two jobs on a busy machine).
+// Index sheets of camera photographs on A4 at 300 dpi, 2 × 4 pictures a page with file-name
+// captions, printed by the print job into a PDF file through QPrinter; measured on two sets:
+//   camera     the shared camera pictures (testdata/camera), each five times
+//   generated  96 photo-like pictures of 4000 × 3000 pixels with a camera's EXIF block
+// Against, in the same run:
+//   - the plain libjpeg-turbo decodes of the same files at the scales the job chose (its floor)
+//     and at full size;
+//   - the job with scaled loading off (every picture at full size): the time, and the likeness
+//     of its pages to the scaled job's (PSNR at 150 dpi) with corrections off, manual and with
+//     automatic levels;
+//   - a libvips pipeline (vipsthumbnail shrink-on-load, then vips arrayjoin per page, on both
+//     cores, no captions) and ImageMagick's montage told the tile size (jpeg:size), with limits
+//     raised through a policy file of the benchmark's own; each when installed;
+//   - 20 pictures with five copies each against the same 20 with one copy.
+// Times are the fastest of three runs; the job's peak memory is above the process's idle memory.
 //
-//   bench_printjob [pictures [folder]]
+//   bench_printjob [camera|generated ...]       (default: both sets)
 //
-// pictures: how many (default 96); folder: print its JPEG files over and over instead of the
-// generated photographs. TAZU_PLUGIN_PATH names the plug-in folder.
+// TAZU_PLUGIN_PATH names the plug-in folder, TAZU_TESTDATA the shared test pictures.
+#include "correction/pipeline.h"
 #include "correction/settings.h"
 #include "imaging/all.h"
 #include "imaging/exif.h"
-#include "imaging/fullsize.h"
 #include "platform/interaction.h"
 #include "platform/printer.h"
+#include "plugins/common/jpegscale.h"
+#include "printing/layout.h"
 #include "printing/printjob.h"
 #include "tests/support/exifmaker.h"
 #include "tests/support/jpegmaker.h"
@@ -26,6 +34,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
 #include <QPageSize>
 #include <QPrinter>
 #include <QProcess>
@@ -34,21 +43,23 @@
 #include <QTemporaryDir>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <ctime>
+#include <functional>
 #include <limits>
+#include <memory>
+#include <vector>
 
+#include <jpeglib.h>
 #include <sys/resource.h>
 
 using namespace testsupport;
 
 namespace {
 
-constexpr int PictureWidth = 4000;
-constexpr int PictureHeight = 3000;
-constexpr int DistinctPictures = 12;
 constexpr int Runs = 3;
-constexpr double FullSizeMegabytes = PictureWidth * 3.0 * PictureHeight / (1024 * 1024);
+constexpr int Dpi = 300;
 
 class MessagePrinter : public platform::Answerer {
 public:
@@ -76,98 +87,492 @@ void resetPeakMemory() {
         clear.write("5");
 }
 
+double cpuSeconds() {
+    return double(std::clock()) / CLOCKS_PER_SEC;
+}
+
+// Wall and processor time of one piece of work.
+struct Timing {
+    double seconds = std::numeric_limits<double>::max();
+    double cpu = std::numeric_limits<double>::max();
+
+    void keepFastest(const Timing& other) {
+        seconds = std::min(seconds, other.seconds);
+        cpu = std::min(cpu, other.cpu);
+    }
+};
+
+Timing timed(const std::function<void()>& work) {
+    QElapsedTimer clock;
+    clock.start();
+    const double cpu = cpuSeconds();
+    work();
+    return {clock.nsecsElapsed() / 1e9, cpuSeconds() - cpu};
+}
+
+void configurePdf(platform::QtPrinter& printer, const QString& pdf) {
+    QPrinter& qt = printer.qprinter();
+    qt.setOutputFormat(QPrinter::PdfFormat);
+    qt.setPageSize(QPageSize(QPageSize::A4));
+    qt.setResolution(Dpi);
+    qt.setOutputFileName(pdf);
+}
+
 struct JobRun {
-    double seconds = 0;
-    double cpuSeconds = 0; // of all threads: steadier than the time on a busy machine
+    Timing time;
     long peakKilobytes = 0;
     int pages = 0;
-    qint64 bytes = 0;
+    std::vector<std::pair<int, int>> levels; // tone curve ends after each picture
+};
+
+// Lowest and highest tone curve points after each picture was corrected.
+class LevelRecorder : public PrintMonitor {
+public:
+    void pictureDone(int done, int page) override {
+        (void)page;
+        if (size_t(done) > levels.size())
+            levels.emplace_back(CurveLow, CurveHigh);
+    }
+    std::vector<std::pair<int, int>> levels;
 };
 
 JobRun printSheets(const PrintRequest& request, const QString& pdf) {
     platform::QtPrinter printer;
-    QPrinter& qt = printer.qprinter();
-    qt.setOutputFormat(QPrinter::PdfFormat);
-    qt.setPageSize(QPageSize(QPageSize::A4));
-    qt.setResolution(300);
-    qt.setOutputFileName(pdf);
+    configurePdf(printer, pdf);
     TAll work;
-    PrintMonitor monitor;
+    LevelRecorder monitor;
     resetPeakMemory();
-    QElapsedTimer clock;
-    clock.start();
-    const std::clock_t cpu = std::clock();
-    const PrintSummary summary = RunPrintJob(request, printer, work, monitor);
+    PrintSummary summary;
     JobRun run;
-    run.seconds = clock.nsecsElapsed() / 1e9;
-    run.cpuSeconds = double(std::clock() - cpu) / CLOCKS_PER_SEC;
+    run.time = timed([&] { summary = RunPrintJob(request, printer, work, monitor); });
     run.peakKilobytes = statusKilobytes("VmHWM");
     run.pages = summary.pages;
-    run.bytes = QFileInfo(pdf).size();
-    if (summary.printed != int(request.entries.size()))
+    run.levels = std::move(monitor.levels);
+    if (summary.printed != printCopyCount(request))
         std::fprintf(stderr, "only %d pictures printed\n", summary.printed);
     return run;
 }
 
-// The EXIF reads the print job adds with the rotation switch on: one a picture.
-double readAllExif(const PrintRequest& request) {
-    QElapsedTimer clock;
-    clock.start();
-    int turned = 0;
-    for (const PrintEntry& entry : request.entries)
-        turned += ReadExifInfo(QFile::encodeName(entry.path).toStdString()).orientation > 1;
-    const double seconds = clock.nsecsElapsed() / 1e9;
-    if (turned > 0)
-        std::printf("(%d pictures to be turned)\n", turned);
-    return seconds;
+QByteArray readAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-double decodeAll(const PrintRequest& request) {
-    QElapsedTimer clock;
-    clock.start();
-    for (const PrintEntry& entry : request.entries) {
-        if (LoadFullSize(entry.path, QStringLiteral(".JPG")) != HeldAsDib)
-            std::fprintf(stderr, "decode failed: %s\n", qPrintable(entry.path));
-        FreeDecodedDib();
+// Decodes a JPEG file with libjpeg-turbo as a decoder plug-in does (BGR rows into a bottom-up
+// block), at the smallest M/8 covering minimum, or at full size for an empty minimum. Returns
+// the decoded size.
+QSize decodeDirectly(const QByteArray& jpeg, QSize minimum) {
+    jpeg_decompress_struct cinfo{};
+    jpeg_error_mgr errors{};
+    cinfo.err = jpeg_std_error(&errors); // the inputs are known to be good
+    jpeg_create_decompress(&cinfo);
+    jpeg_mem_src(&cinfo, reinterpret_cast<const unsigned char*>(jpeg.constData()),
+                 static_cast<unsigned long>(jpeg.size()));
+    jpeg_read_header(&cinfo, TRUE);
+    cinfo.out_color_space = JCS_EXT_BGR;
+    spi::scaleToCover(cinfo, minimum.width(), minimum.height());
+    jpeg_start_decompress(&cinfo);
+    const size_t stride = (size_t(cinfo.output_width) * 3 + 3) & ~size_t(3);
+    const JDIMENSION height = cinfo.output_height;
+    std::vector<uint8_t> pixels(stride * height);
+    while (cinfo.output_scanline < height) {
+        JSAMPROW rows[16];
+        const JDIMENSION wanted = std::min<JDIMENSION>(16, height - cinfo.output_scanline);
+        for (JDIMENSION i = 0; i < wanted; ++i)
+            rows[i] = pixels.data() + size_t(height - 1 - cinfo.output_scanline - i) * stride;
+        jpeg_read_scanlines(&cinfo, rows, wanted);
     }
-    return clock.nsecsElapsed() / 1e9;
+    const QSize size(int(cinfo.output_width), int(height));
+    jpeg_destroy_decompress(&cinfo);
+    return size;
+}
+
+QSize storedSize(const QByteArray& jpeg) {
+    jpeg_decompress_struct cinfo{};
+    jpeg_error_mgr errors{};
+    cinfo.err = jpeg_std_error(&errors);
+    jpeg_create_decompress(&cinfo);
+    jpeg_mem_src(&cinfo, reinterpret_cast<const unsigned char*>(jpeg.constData()),
+                 static_cast<unsigned long>(jpeg.size()));
+    jpeg_read_header(&cinfo, TRUE);
+    const QSize size(int(cinfo.image_width), int(cinfo.image_height));
+    jpeg_destroy_decompress(&cinfo);
+    return size;
+}
+
+// The floor of a job: every file read and decoded at the minimum the job asks its decoder for
+// (the same function), or at full size.
+struct Floor {
+    Timing scaled;
+    Timing full;
+    long decodedPixels = 0; // at the chosen scales, all pictures
+    long storedPixels = 0;
+    QSize largest; // the largest stored picture
+};
+
+Floor measureFloor(const PrintRequest& request) {
+    platform::QtPrinter printer;
+    configurePdf(printer, QDir::temp().filePath(QStringLiteral("unused.pdf")));
+    const QSize page = printer.pageSize();
+    const PrintLayout layout = ComputePrintLayout(request.layout, page.width(), page.height());
+    std::vector<QSize> minimums;
+    Floor floor;
+    for (const PrintEntry& entry : request.entries) {
+        const QByteArray jpeg = readAll(entry.path);
+        const QSize stored = storedSize(jpeg);
+        const int orientation =
+            ReadExifInfo(QFile::encodeName(entry.path).toStdString()).orientation;
+        minimums.push_back(
+            MinimumDecodedSize(request.layout, layout, printer.resolution(), stored, orientation));
+        floor.storedPixels += long(stored.width()) * stored.height();
+        if (long(stored.width()) * stored.height() >
+            long(floor.largest.width()) * floor.largest.height())
+            floor.largest = stored;
+    }
+    for (int run = 0; run < Runs; ++run) {
+        long pixels = 0;
+        floor.scaled.keepFastest(timed([&] {
+            for (size_t i = 0; i < request.entries.size(); ++i) {
+                const QSize size = decodeDirectly(readAll(request.entries[i].path), minimums[i]);
+                pixels += long(size.width()) * size.height();
+            }
+        }));
+        floor.decodedPixels = pixels;
+        floor.full.keepFastest(timed([&] {
+            for (const PrintEntry& entry : request.entries)
+                decodeDirectly(readAll(entry.path), {});
+        }));
+    }
+    return floor;
+}
+
+// The pages of a PDF file rasterised at dpi.
+std::vector<QImage> rasterised(const QString& pdf, int dpi) {
+    const QString stem = pdf + QStringLiteral("-page");
+    std::vector<QImage> pages;
+    QProcess process;
+    process.start(QStringLiteral("pdftoppm"),
+                  {QStringLiteral("-r"), QString::number(dpi), QStringLiteral("-png"), pdf, stem});
+    if (!process.waitForFinished(-1) || process.exitCode() != 0)
+        return pages;
+    for (int i = 1;; ++i) {
+        QString name = stem + QStringLiteral("-%1.png").arg(i);
+        if (!QFileInfo::exists(name))
+            name = stem + QStringLiteral("-%1.png").arg(i, 2, 10, QChar(u'0'));
+        const QImage page(name);
+        if (page.isNull())
+            return pages;
+        pages.push_back(page.convertToFormat(QImage::Format_RGB32));
+        QFile::remove(name);
+    }
+}
+
+// Peak signal-to-noise ratio in decibels of two pictures of one size (0 for other sizes).
+double psnr(const QImage& a, const QImage& b) {
+    if (a.size() != b.size() || a.isNull())
+        return 0;
+    double squares = 0;
+    for (int y = 0; y < a.height(); ++y) {
+        const auto* p = reinterpret_cast<const QRgb*>(a.constScanLine(y));
+        const auto* q = reinterpret_cast<const QRgb*>(b.constScanLine(y));
+        for (int x = 0; x < a.width(); ++x)
+            for (const int shift : {0, 8, 16}) {
+                const double d = int((p[x] >> shift) & 0xFF) - int((q[x] >> shift) & 0xFF);
+                squares += d * d;
+            }
+    }
+    const double mean = squares / (3.0 * a.width() * a.height());
+    return mean == 0 ? 99 : 10 * std::log10(255.0 * 255.0 / mean);
+}
+
+TAutoLevels automaticLevels() {
+    return {true, 5, 5};
+}
+
+// The scaled job's pages against the full-size job's, for each way of correcting.
+void reportLikeness(PrintRequest request, const QTemporaryDir& folder) {
+    TCorrectionSettings manual;
+    manual.Red = 20;
+    manual.Midtone = 400;
+    manual.Lowtone = 200;
+    struct Corrections {
+        const char* name;
+        TCorrectionSettings settings;
+        AutoLevelsSource levels;
+    };
+    for (const Corrections& corrections :
+         {Corrections{"off", {}, nullptr}, Corrections{"manual", manual, nullptr},
+          Corrections{"automatic levels", {}, automaticLevels}}) {
+        CorrectionSettings = corrections.settings;
+        AutoLevelsFrom = corrections.levels;
+        request.scaledLoading = true;
+        const QString scaledPdf = folder.filePath(QStringLiteral("likeness-scaled.pdf"));
+        const JobRun scaled = printSheets(request, scaledPdf);
+        request.scaledLoading = false;
+        const QString fullPdf = folder.filePath(QStringLiteral("likeness-full.pdf"));
+        const JobRun full = printSheets(request, fullPdf);
+        const std::vector<QImage> scaledPages = rasterised(scaledPdf, 150);
+        const std::vector<QImage> fullPages = rasterised(fullPdf, 150);
+        double worst = 99;
+        for (size_t i = 0; i < std::min(scaledPages.size(), fullPages.size()); ++i)
+            worst = std::min(worst, psnr(scaledPages[i], fullPages[i]));
+        int levelSteps = 0; // in tenths of a level step
+        for (size_t i = 0; i < std::min(scaled.levels.size(), full.levels.size()); ++i)
+            levelSteps =
+                std::max({levelSteps, std::abs(scaled.levels[i].first - full.levels[i].first),
+                          std::abs(scaled.levels[i].second - full.levels[i].second)});
+        const bool samePages = scaledPages.size() == fullPages.size() && !fullPages.empty();
+        std::printf("  likeness, corrections %-17s %zu pages, worst %5.1f dB (at least 38)%s,"
+                    " tone curve ends within %.1f steps\n",
+                    corrections.name, fullPages.size(), worst,
+                    samePages ? (worst < 38 ? " (under)" : "") : " (page counts differ)",
+                    levelSteps / 10.0);
+    }
+    CorrectionSettings = {};
+    AutoLevelsFrom = nullptr;
 }
 
 struct ToolRun {
     bool ran = false;
-    bool succeeded = false;
+    bool succeeded = true;
     double seconds = 0;
-    long peakKilobytes = 0;
 };
 
-// Runs program in a child process; its peak memory from the children's resource use.
-ToolRun runTool(const QString& program, const QStringList& arguments) {
+bool installed(const QString& program) {
+    return !QStandardPaths::findExecutable(program).isEmpty();
+}
+
+// Runs the commands, at most parallel at a time, and waits for all of them.
+bool runAll(const std::vector<std::pair<QString, QStringList>>& commands, int parallel,
+            const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment()) {
+    bool succeeded = true;
+    size_t next = 0;
+    std::vector<std::unique_ptr<QProcess>> running;
+    while (next < commands.size() || !running.empty()) {
+        while (next < commands.size() && int(running.size()) < parallel) {
+            auto process = std::make_unique<QProcess>();
+            process->setProcessEnvironment(environment);
+            process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+            process->start(commands[next].first, commands[next].second);
+            running.push_back(std::move(process));
+            ++next;
+        }
+        running.front()->waitForFinished(-1);
+        succeeded = succeeded && running.front()->exitStatus() == QProcess::NormalExit &&
+                    running.front()->exitCode() == 0;
+        running.erase(running.begin());
+    }
+    return succeeded;
+}
+
+// vipsthumbnail shrinks every file to its cell on load (turned by its EXIF orientation), two at
+// a time, then vips arrayjoin puts every page of eight together, two pages at a time.
+ToolRun runVipsPipeline(const QStringList& files, QSize cell, const QString& work) {
     ToolRun run;
-    if (!QFileInfo(program).isExecutable() && QStandardPaths::findExecutable(program).isEmpty())
+    if (!installed(QStringLiteral("vipsthumbnail")) || !installed(QStringLiteral("vips")))
         return run;
     run.ran = true;
-    QProcess process;
-    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    QDir(work).removeRecursively();
+    QDir().mkpath(work);
     QElapsedTimer clock;
     clock.start();
-    process.start(program, arguments);
-    run.succeeded = process.waitForFinished(-1) && process.exitStatus() == QProcess::NormalExit &&
-                    process.exitCode() == 0;
+    const QString size = QStringLiteral("%1x%2").arg(cell.width()).arg(cell.height());
+    // vipsthumbnail takes many files at once: half of them to each core.
+    std::vector<std::pair<QString, QStringList>> halves(2);
+    for (auto& half : halves)
+        half.first = QStringLiteral("vipsthumbnail");
+    for (int i = 0; i < files.size(); ++i) {
+        QStringList& arguments = halves[size_t(i % 2)].second;
+        arguments << files[i];
+    }
+    for (size_t h = 0; h < halves.size(); ++h)
+        halves[h].second << QStringLiteral("-s") << size << QStringLiteral("-o")
+                         << QStringLiteral("%1/%s-%2.jpg").arg(work).arg(h);
+    run.succeeded = runAll(halves, 2);
+    QStringList shrunk = QDir(work).entryList({QStringLiteral("*.jpg")}, QDir::Files, QDir::Name);
+    std::vector<std::pair<QString, QStringList>> pages;
+    for (int first = 0; first < shrunk.size(); first += 8) {
+        QStringList page;
+        for (int i = first; i < std::min<int>(first + 8, shrunk.size()); ++i)
+            page << work + u'/' + shrunk[i];
+        pages.push_back(
+            {QStringLiteral("vips"),
+             {QStringLiteral("arrayjoin"), page.join(u' '),
+              QStringLiteral("%1/page%2.jpg").arg(work).arg(first / 8), QStringLiteral("--across"),
+              QStringLiteral("2"), QStringLiteral("--shim"), QStringLiteral("16")}});
+    }
+    run.succeeded = runAll(pages, 2) && run.succeeded && !pages.empty();
     run.seconds = clock.nsecsElapsed() / 1e9;
-    rusage usage{};
-    getrusage(RUSAGE_CHILDREN, &usage);
-    run.peakKilobytes = usage.ru_maxrss; // the largest child so far: each run is larger
     return run;
 }
 
-void reportTool(const char* label, const ToolRun& run, double decodes) {
+// montage told the tile size, so that it decodes every JPEG reduced; Debian's policy limits
+// stop it, so a policy file of the benchmark's own raises them.
+ToolRun runMontage(const QStringList& files, QSize cell, const QString& work) {
+    ToolRun run;
+    if (!installed(QStringLiteral("montage")))
+        return run;
+    run.ran = true;
+    QDir().mkpath(work);
+    QFile policy(work + QStringLiteral("/policy.xml"));
+    if (policy.open(QIODevice::WriteOnly))
+        policy.write("<policymap>\n"
+                     "  <policy domain=\"resource\" name=\"memory\" value=\"16GiB\"/>\n"
+                     "  <policy domain=\"resource\" name=\"map\" value=\"16GiB\"/>\n"
+                     "  <policy domain=\"resource\" name=\"area\" value=\"4GP\"/>\n"
+                     "  <policy domain=\"resource\" name=\"disk\" value=\"64GiB\"/>\n"
+                     "  <policy domain=\"resource\" name=\"width\" value=\"64KP\"/>\n"
+                     "  <policy domain=\"resource\" name=\"height\" value=\"64KP\"/>\n"
+                     "</policymap>\n");
+    policy.close();
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("MAGICK_CONFIGURE_PATH"), work);
+    const QString size = QStringLiteral("%1x%2").arg(cell.width()).arg(cell.height());
+    QElapsedTimer clock;
+    clock.start();
+    run.succeeded =
+        runAll({{QStringLiteral("montage"),
+                 QStringList{QStringLiteral("-define"), QStringLiteral("jpeg:size=") + size,
+                             QStringLiteral("-tile"), QStringLiteral("2x4"),
+                             QStringLiteral("-geometry"), size + QStringLiteral("+8+8")}
+                     << files << work + QStringLiteral("/montage-%02d.jpg")}},
+               1, environment);
+    run.seconds = clock.nsecsElapsed() / 1e9;
+    return run;
+}
+
+void reportTool(const char* label, const ToolRun& run, const Timing& job, double guideline,
+                const char* package) {
     if (!run.ran) {
-        std::printf("%-44s not installed (apt-get install imagemagick)\n", label);
+        std::printf("  %-42s not installed (apt-get install %s)\n", label, package);
         return;
     }
-    std::printf("%-44s %8.2f s  %6.2fx decodes  peak %6.0f MB%s\n", label, run.seconds,
-                run.seconds / decodes, run.peakKilobytes / 1024.0,
-                run.succeeded ? "" : "  (failed)");
+    std::printf("  %-42s %8.2f s   job / it %6.3fx  (at most %.2fx)%s%s\n", label, run.seconds,
+                job.seconds / run.seconds, guideline,
+                job.seconds / run.seconds > guideline ? " (over)" : "",
+                run.succeeded ? "" : "  (it failed)");
+}
+
+PrintRequest sheetsOf(const QStringList& files, int copies) {
+    PrintRequest request;
+    request.layout.Columns = 2;
+    request.layout.Rows = 4;
+    request.layout.FileNameLine = true;
+    for (const QString& file : files)
+        request.entries.push_back({file, true, copies, {}});
+    return request;
+}
+
+void benchmarkSet(const char* name, const QStringList& files, const QTemporaryDir& folder,
+                  long idleKilobytes) {
+    std::printf("\n== %s: %lld pictures ==\n", name, static_cast<long long>(files.size()));
+    std::fflush(stdout);
+    PrintRequest request = sheetsOf(files, 1);
+    const QString pdf = folder.filePath(QStringLiteral("sheets.pdf"));
+    JobRun best;
+    long peak = 0;
+    for (int run = 0; run < Runs; ++run) {
+        const JobRun job = printSheets(request, pdf);
+        peak = std::max(peak, job.peakKilobytes);
+        best.time.keepFastest(job.time);
+        best.pages = job.pages;
+    }
+    PrintRequest fullSize = request;
+    fullSize.scaledLoading = false;
+    const JobRun full = printSheets(fullSize, folder.filePath(QStringLiteral("full.pdf")));
+    const Floor floor = measureFloor(request);
+
+    std::printf("  %-42s %8.2f s wall %8.2f s CPU, %d pages, %.2f MB a page\n", "print job",
+                best.time.seconds, best.time.cpu, best.pages,
+                QFileInfo(pdf).size() / (1024.0 * 1024.0) / std::max(1, best.pages));
+    std::printf("  %-42s %8.2f s wall %8.2f s CPU\n", "print job at full size (scaling off)",
+                full.time.seconds, full.time.cpu);
+    std::printf("  %-42s %8.2f s CPU   %.1f %% of the stored pixels\n",
+                "libjpeg-turbo at the job's scales", floor.scaled.cpu,
+                100.0 * floor.decodedPixels / std::max(1L, floor.storedPixels));
+    std::printf("  %-42s %8.2f s CPU\n", "libjpeg-turbo at full size", floor.full.cpu);
+    const double floorRatio = best.time.cpu / floor.scaled.cpu;
+    std::printf("  %-42s %8.3fx  (at most 1.5x)%s\n", "job CPU / decodes at its scales", floorRatio,
+                floorRatio > 1.5 ? " (over)" : "");
+    const double fullPicture = floor.largest.width() * 3.0 * floor.largest.height() / (1024 * 1024);
+    const double above = (peak - idleKilobytes) / 1024.0;
+    std::printf("  %-42s %8.0f MB  = %.2f of its largest picture at full size (%d x %d, %.0f MB;"
+                " at most 1)%s\n",
+                "peak memory above idle", above, above / fullPicture, floor.largest.width(),
+                floor.largest.height(), fullPicture, above > fullPicture ? " (over)" : "");
+
+    platform::QtPrinter printer;
+    configurePdf(printer, folder.filePath(QStringLiteral("unused.pdf")));
+    const QSize page = printer.pageSize();
+    const PrintLayout layout = ComputePrintLayout(request.layout, page.width(), page.height());
+    const QSize cell(int(layout.cellWidth), int(layout.cellHeight));
+    reportTool("libvips pipeline (2 cores, no captions)",
+               runVipsPipeline(files, cell, folder.filePath(QStringLiteral("vips"))), best.time,
+               0.5, "libvips-tools");
+    reportTool("montage -define jpeg:size (no captions)",
+               runMontage(files, cell, folder.filePath(QStringLiteral("montage"))), best.time, 0.2,
+               "imagemagick");
+
+    // Copies: 20 pictures five times each against the same 20 once each; the difference is
+    // the drawing of 80 more cells, estimated from the single copies' job less their decodes.
+    const QStringList twenty = files.mid(0, 20);
+    Timing once, fiveTimes;
+    for (int run = 0; run < Runs; ++run) {
+        once.keepFastest(printSheets(sheetsOf(twenty, 1), pdf).time);
+        fiveTimes.keepFastest(printSheets(sheetsOf(twenty, 5), pdf).time);
+    }
+    const Floor twentyFloor = measureFloor(sheetsOf(twenty, 1));
+    const double drawing = std::max(0.0, once.cpu - twentyFloor.scaled.cpu) / twenty.size();
+    const double expected = once.cpu + drawing * 4 * twenty.size();
+    std::printf("  %-42s %8.2f s CPU against %.2f s once; with 80 more drawings (%.0f ms each) "
+                "%.2f s: %.3fx  (at most 1.2x)%s\n",
+                "20 pictures, 5 copies each", fiveTimes.cpu, once.cpu, drawing * 1000, expected,
+                fiveTimes.cpu / expected, fiveTimes.cpu / expected > 1.2 ? " (over)" : "");
+
+    reportLikeness(request, folder);
+    std::fflush(stdout);
+}
+
+// The shared camera pictures, each copied five times under its own name.
+QStringList cameraSet(const QTemporaryDir& folder) {
+    QString testdata = qEnvironmentVariable("TAZU_TESTDATA");
+    if (testdata.isEmpty())
+        testdata = QStringLiteral(TAZU_DEFAULT_TESTDATA);
+    const QDir camera(testdata + QStringLiteral("/camera"));
+    const QStringList names = camera.entryList({QStringLiteral("*.jpg")}, QDir::Files, QDir::Name);
+    QStringList files;
+    QDir().mkpath(folder.filePath(QStringLiteral("camera")));
+    for (int copy = 0; copy < 5; ++copy)
+        for (const QString& name : names) {
+            const QString path =
+                folder.filePath(QStringLiteral("camera/%1-%2").arg(copy + 1).arg(name));
+            if (QFile::copy(camera.filePath(name), path))
+                files << path;
+        }
+    if (names.isEmpty())
+        std::fprintf(stderr, "no camera pictures in %s\n", qPrintable(camera.path()));
+    return files;
+}
+
+// 96 photographs of 4000 × 3000 (12 distinct ones) with a camera's EXIF block.
+QStringList generatedSet(const QTemporaryDir& folder) {
+    std::vector<QByteArray> jpegs;
+    for (int i = 0; i < 12; ++i) {
+        JpegOptions options;
+        options.quality = 85 + i % 8;
+        jpegs.push_back(
+            withExif(makeJpeg(makePhotoLikePicture(4000, 3000, uint32_t(i + 1)), options),
+                     makeExifBlock({1, "2026:11:03 10:00:00", "2026:11:03 10:00:00"})));
+    }
+    QStringList files;
+    QDir().mkpath(folder.filePath(QStringLiteral("generated")));
+    for (int i = 0; i < 96; ++i) {
+        const QString path =
+            folder.filePath(QStringLiteral("generated/P%1.JPG").arg(i + 1, 4, 10, QChar(u'0')));
+        if (writeFile(path, jpegs[size_t(i) % jpegs.size()]))
+            files << path;
+    }
+    return files;
 }
 
 } // namespace
@@ -176,126 +581,26 @@ int main(int argc, char** argv) {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    const int pictures = argc > 1 ? std::max(1, std::atoi(argv[1])) : 96;
     MessagePrinter answers;
     const platform::ScopedAnswerer scope(answers);
-
-    QTemporaryDir folder;
-    std::vector<QByteArray> jpegs;
-    if (argc > 2) {
-        const QDir source(QString::fromLocal8Bit(argv[2]));
-        for (const QFileInfo& file : source.entryInfoList(
-                 {QStringLiteral("*.jpg"), QStringLiteral("*.JPG")}, QDir::Files, QDir::Name)) {
-            QFile input(file.filePath());
-            if (input.open(QIODevice::ReadOnly))
-                jpegs.push_back(input.readAll());
-        }
-        std::printf("printing %d pictures from %zu files of %s ...\n", pictures, jpegs.size(),
-                    argv[2]);
-    } else {
-        std::printf("writing %d photographs of %d x %d ...\n", pictures, PictureWidth,
-                    PictureHeight);
-        for (int i = 0; i < std::min(pictures, DistinctPictures); ++i) {
-            JpegOptions options;
-            options.quality = 85 + i % 8;
-            jpegs.push_back(withExif(
-                makeJpeg(makePhotoLikePicture(PictureWidth, PictureHeight, uint32_t(i + 1)),
-                         options),
-                makeExifBlock({1, "2026:11:03 10:00:00", "2026:11:03 10:00:00"})));
-        }
-    }
-    std::fflush(stdout);
-    if (jpegs.empty())
-        return 1;
-    PrintRequest request;
-    request.layout.Columns = 2;
-    request.layout.Rows = 4;
-    request.layout.FileNameLine = true;
-    QStringList files;
-    for (int i = 0; i < pictures; ++i) {
-        const QString path =
-            folder.filePath(QStringLiteral("P%1.JPG").arg(i + 1, 4, 10, QChar(u'0')));
-        if (!writeFile(path, jpegs[size_t(i) % jpegs.size()]))
-            return 1;
-        request.entries.push_back({path, true, 1, {}});
-        files << path;
-    }
+    QStringList sets;
+    for (int i = 1; i < argc; ++i)
+        sets << QString::fromLocal8Bit(argv[i]);
+    if (sets.isEmpty())
+        sets = {QStringLiteral("camera"), QStringLiteral("generated")};
 
     TAll warmUp; // the program's windows exist before it prints
     const long idle = statusKilobytes("VmRSS");
-    JobRun best{std::numeric_limits<double>::max()};
-    double decodes = std::numeric_limits<double>::max();
-    JobRun withoutExif{std::numeric_limits<double>::max(), std::numeric_limits<double>::max()};
-    double cpuWithExif = std::numeric_limits<double>::max();
-    double exifReads = std::numeric_limits<double>::max();
-    long peak = 0;
-    PrintRequest unturned = request;
-    unturned.turnJ6I = false;
-    for (int run = 0; run < Runs; ++run) {
-        const JobRun job = printSheets(request, folder.filePath(QStringLiteral("sheets.pdf")));
-        peak = std::max(peak, job.peakKilobytes);
-        if (job.seconds < best.seconds)
-            best = job;
-        cpuWithExif = std::min(cpuWithExif, job.cpuSeconds);
-        decodes = std::min(decodes, decodeAll(request));
-        exifReads = std::min(exifReads, readAllExif(request));
-        const JobRun plain = printSheets(unturned, folder.filePath(QStringLiteral("unturned.pdf")));
-        withoutExif.seconds = std::min(withoutExif.seconds, plain.seconds);
-        withoutExif.cpuSeconds = std::min(withoutExif.cpuSeconds, plain.cpuSeconds);
+    for (const QString& set : sets) {
+        QTemporaryDir folder;
+        const QStringList files = set == QLatin1String("camera")      ? cameraSet(folder)
+                                  : set == QLatin1String("generated") ? generatedSet(folder)
+                                                                      : QStringList();
+        if (files.isEmpty()) {
+            std::fprintf(stderr, "bench_printjob: no pictures for the set %s\n", qPrintable(set));
+            return 1;
+        }
+        benchmarkSet(qPrintable(set), files, folder, idle);
     }
-
-    std::printf("\n%d pictures, %d pages, fastest of %d runs\n", pictures, best.pages, Runs);
-    std::printf("%-44s %8.2f s\n", "full decodes through ifjpeg.spi", decodes);
-    std::printf("%-44s %8.2f s  %6.2fx decodes  (guideline within 1.5x)\n", "print job into PDF",
-                best.seconds, best.seconds / decodes);
-    std::printf("%-44s %8.2f s  %6.3fx with EXIF read, CPU time %6.3fx  (guideline within "
-                "1.03x)\n",
-                "print job, rotation switch off (no EXIF)", withoutExif.seconds,
-                best.seconds / withoutExif.seconds, cpuWithExif / withoutExif.cpuSeconds);
-    std::printf("%-44s %8.4f s  %6.4fx of the job without them  (guideline within 1.03x)\n",
-                "the job's EXIF reads alone", exifReads,
-                (withoutExif.seconds + exifReads) / withoutExif.seconds);
-    std::printf("%-44s %8.2f MB  (guideline at most 1.5 MB)\n", "PDF size per page",
-                best.bytes / (1024.0 * 1024.0) / std::max(1, best.pages));
-    std::printf("%-44s %8.0f MB  idle %.0f MB, peak above idle %.0f MB = %.2f full-size "
-                "pictures of %.0f MB (guideline within 3)\n",
-                "print job peak memory", peak / 1024.0, idle / 1024.0, (peak - idle) / 1024.0,
-                (peak - idle) / 1024.0 / FullSizeMegabytes, FullSizeMegabytes);
-
-    // The same sheets through tazu-sheet, as a user runs it (its own process, so its peak
-    // memory is that of the whole program).
-    {
-        QTemporaryDir empty;
-        const QString ini = empty.filePath(QStringLiteral("tazu.INI"));
-        QFile settings(ini);
-        if (settings.open(QIODevice::WriteOnly))
-            settings.write("[PRNSET]\r\nFilename=1\r\n");
-        settings.close();
-        const ToolRun sheet = runTool(QStringLiteral(TAZU_SHEET),
-                                      {folder.path(), QStringLiteral("-o"),
-                                       folder.filePath(QStringLiteral("cli.pdf")),
-                                       QStringLiteral("--ini"), ini, QStringLiteral("--quiet")});
-        reportTool("tazu-sheet (whole program)", sheet, decodes);
-        std::printf("%-44s %8.2f MB\n", "tazu-sheet PDF size per page",
-                    QFileInfo(folder.filePath(QStringLiteral("cli.pdf"))).size() /
-                        (1024.0 * 1024.0) / std::max(1, best.pages));
-    }
-
-    // montage told the tile size, so that it decodes the JPEGs reduced, and without it; in
-    // that order, as the children's peak memory is the largest so far.
-    const QString sheets = folder.filePath(QStringLiteral("montage-%02d.jpg"));
-    reportTool("montage -define jpeg:size=1200x850 ...",
-               runTool(QStringLiteral("montage"),
-                       QStringList{QStringLiteral("-define"), QStringLiteral("jpeg:size=1200x850"),
-                                   QStringLiteral("-tile"), QStringLiteral("2x4"),
-                                   QStringLiteral("-geometry"), QStringLiteral("1200x850+8+8")}
-                           << files << sheets),
-               decodes);
-    reportTool("montage -tile 2x4 -geometry 1200x850+8+8",
-               runTool(QStringLiteral("montage"),
-                       QStringList{QStringLiteral("-tile"), QStringLiteral("2x4"),
-                                   QStringLiteral("-geometry"), QStringLiteral("1200x850+8+8")}
-                           << files << sheets),
-               decodes);
     return 0;
 }

@@ -341,13 +341,17 @@ QSize UprightCurrentDib(int orientation) {
         const int32_t th = sideways ? w : h;
         const size_t sourceStride = size_t(DibImageSizeOf(w, 1));
         const size_t turnedStride = size_t(DibImageSizeOf(tw, 1));
-        // The turned rows may need other padding, and so a block of another size.
+        // The turned rows may need other padding, and so a block of another size. Every pixel
+        // is written below; only the padding is cleared.
         const int32_t turnedSize = DibImageSizeOf(tw, th);
-        turned = allocate(turnedSize, true);
+        turned = allocate(turnedSize);
 
         const uint8_t* source = pixelBlock.as<const uint8_t>();
         const LockedBlock turnedBlock(turned.get());
         uint8_t* target = turnedBlock.as<uint8_t>();
+        for (int32_t y = 0; y < th; ++y)
+            std::memset(target + size_t(y) * turnedStride + size_t(tw) * 3, 0,
+                        turnedStride - size_t(tw) * 3);
         for (int32_t y = 0; y < h; ++y) {
             // Rows are stored bottom-up; x and y count from the top-left corner as shown.
             const uint8_t* row = source + size_t(h - 1 - y) * sourceStride;

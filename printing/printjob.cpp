@@ -107,9 +107,7 @@ private:
     // Loads, turns and corrects the entry's picture for all its copies; false when the file is
     // to be skipped.
     bool loadPicture(const PrintEntry& entry, LoadedPicture& picture);
-    // The smallest decoded size of a picture stored as stored (turned upright by orientation)
-    // that prints as sharp and as smoothly reduced as the full picture would in its cell; empty
-    // when only the full size does.
+    // MinimumDecodedSize for this job's layout and printer.
     QSize minimumToPrint(QSize stored, int orientation) const;
     // Prints one copy of the loaded picture in the next slot.
     void printCopy(const PrintEntry& entry, const LoadedPicture& picture);
@@ -226,25 +224,7 @@ bool Job::loadPicture(const PrintEntry& entry, LoadedPicture& picture) {
 }
 
 QSize Job::minimumToPrint(QSize stored, int orientation) const {
-    if (stored.isEmpty())
-        return {};
-    const QSize upright = turnsSideways(orientation) ? stored.transposed() : stored;
-    const QSizeF extent =
-        FittedPictureExtent(rounded(layout_.cellWidth), rounded(layout_.cellHeight),
-                            double(upright.width()) / upright.height(), settings_.KeepUpright);
-    const QSize drawn(rounded(extent.width()), rounded(extent.height()));
-    // The picture as it reaches the page: a quarter turn from upright when it lies on its side.
-    const bool lying = LiesOnItsSide(upright, settings_.KeepUpright);
-    const QSize onPage = lying ? upright.transposed() : upright;
-    // The printer reduces by averaging whole source pixels: from a picture barely larger than
-    // the printed one it would drop rows and columns instead of averaging them as it does from
-    // the full size, so a picture is decoded at half as large again as it prints.
-    const QSize printed = platform::printedPictureSize(onPage, drawn, printer_.resolution());
-    const QSize needed((printed.width() * 3 + 1) / 2, (printed.height() * 3 + 1) / 2);
-    if (needed.width() >= onPage.width() || needed.height() >= onPage.height())
-        return {}; // no scale below the full size serves
-    const QSize neededUpright = lying ? needed.transposed() : needed;
-    return turnsSideways(orientation) ? neededUpright.transposed() : neededUpright;
+    return MinimumDecodedSize(settings_, layout_, printer_.resolution(), stored, orientation);
 }
 
 void Job::printCopy(const PrintEntry& entry, const LoadedPicture& picture) {
@@ -314,6 +294,29 @@ int printCopyCount(const PrintRequest& request) {
         if (entry.selected)
             count += entry.copies;
     return count;
+}
+
+QSize MinimumDecodedSize(const TPrintSettings& settings, const PrintLayout& layout, int dotsPerInch,
+                         QSize stored, int orientation) {
+    if (stored.isEmpty())
+        return {};
+    const QSize upright = turnsSideways(orientation) ? stored.transposed() : stored;
+    const QSizeF extent =
+        FittedPictureExtent(rounded(layout.cellWidth), rounded(layout.cellHeight),
+                            double(upright.width()) / upright.height(), settings.KeepUpright);
+    const QSize drawn(rounded(extent.width()), rounded(extent.height()));
+    // The picture as it reaches the page: a quarter turn from upright when it lies on its side.
+    const bool lying = LiesOnItsSide(upright, settings.KeepUpright);
+    const QSize onPage = lying ? upright.transposed() : upright;
+    // The printer reduces by averaging whole source pixels: from a picture barely larger than
+    // the printed one it would drop rows and columns instead of averaging them as it does from
+    // the full size, so a picture is decoded at half as large again as it prints.
+    const QSize printed = platform::printedPictureSize(onPage, drawn, dotsPerInch);
+    const QSize needed((printed.width() * 3 + 1) / 2, (printed.height() * 3 + 1) / 2);
+    if (needed.width() >= onPage.width() || needed.height() >= onPage.height())
+        return {}; // no scale below the full size serves
+    const QSize neededUpright = lying ? needed.transposed() : needed;
+    return turnsSideways(orientation) ? neededUpright.transposed() : neededUpright;
 }
 
 PrintSummary RunPrintJob(const PrintRequest& request, platform::Printer& printer, TAll& workImage,

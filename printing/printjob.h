@@ -61,6 +61,13 @@ struct PrintRequest {
 // The pictures the request prints: the copies of every selected entry added up.
 int printCopyCount(const PrintRequest& request);
 
+// The smallest decoded size of a picture stored at stored (turned upright by orientation) that
+// prints as sharp and as smoothly reduced as the full picture would in a cell of layout on a
+// printer of dotsPerInch; empty when only the full size does. What the print job asks a JPEG
+// decoder for.
+QSize MinimumDecodedSize(const TPrintSettings& settings, const PrintLayout& layout, int dotsPerInch,
+                         QSize stored, int orientation);
+
 class PrintMonitor {
 public:
     virtual ~PrintMonitor() = default;

@@ -9,16 +9,17 @@
 
 namespace spi {
 
-int32_t readInput(const char* buf, int32_t len, uint32_t flag, Input& out) {
+int32_t readInput(const char* buf, int32_t len, uint32_t flag, Input& out, size_t limit) {
     if (!buf)
         return SPI_UNKNOWN_FORMAT;
     switch (flag & SPI_INPUT_MASK) {
     case SPI_INPUT_MEMORY:
         if (len < 0)
             return SPI_UNKNOWN_FORMAT;
-        out.owned.clear();
+        out.owned.reset();
         out.data = reinterpret_cast<const uint8_t*>(buf);
         out.size = size_t(len);
+        out.whole = true;
         return SPI_SUCCESS;
     case SPI_INPUT_FILE: {
         if (len < 0)
@@ -34,24 +35,25 @@ int32_t readInput(const char* buf, int32_t len, uint32_t flag, Input& out) {
         long fileSize = -1;
         if (regularFile && std::fseek(f, 0, SEEK_END) == 0)
             fileSize = std::ftell(f);
+        size_t size = 0;
         if (fileSize < 0 || std::fseek(f, 0, SEEK_SET) != 0) {
             result = SPI_READ_ERROR;
         } else if (len > fileSize) {
             result = SPI_UNKNOWN_FORMAT;
         } else {
-            try {
-                out.owned.resize(size_t(fileSize - len));
-            } catch (const std::bad_alloc&) {
+            const size_t remaining = size_t(fileSize - len);
+            size = std::min(remaining, limit);
+            out.whole = remaining <= limit;
+            out.owned.reset(new (std::nothrow) uint8_t[std::max<size_t>(size, 1)]);
+            if (!out.owned)
                 result = SPI_NO_MEMORY;
-            }
-            if (result == SPI_SUCCESS &&
-                (std::fseek(f, len, SEEK_SET) != 0 ||
-                 std::fread(out.owned.data(), 1, out.owned.size(), f) != out.owned.size()))
+            else if (std::fseek(f, len, SEEK_SET) != 0 ||
+                     std::fread(out.owned.get(), 1, size, f) != size)
                 result = SPI_READ_ERROR;
         }
         std::fclose(f);
-        out.data = out.owned.data();
-        out.size = result == SPI_SUCCESS ? out.owned.size() : 0;
+        out.data = out.owned.get();
+        out.size = result == SPI_SUCCESS ? size : 0;
         return result;
     }
     default:
@@ -88,7 +90,8 @@ DibOutput::~DibOutput() {
     SpiBlockFree(bits_);
 }
 
-int32_t DibOutput::allocate(int32_t width, int32_t height, int bitCount, int paletteEntries) {
+int32_t DibOutput::allocate(int32_t width, int32_t height, int bitCount, int paletteEntries,
+                            bool zeroed) {
     if (width <= 0 || height <= 0)
         return SPI_BROKEN_DATA;
     const int64_t stride = dibStride(width, bitCount);
@@ -97,7 +100,7 @@ int32_t DibOutput::allocate(int32_t width, int32_t height, int bitCount, int pal
     const size_t infoSize =
         sizeof(SpiBitmapInfoHeader) + size_t(paletteEntries) * sizeof(SpiRgbQuad);
     info_ = SpiBlockAlloc(infoSize, 1);
-    bits_ = SpiBlockAlloc(size_t(stride * height), 1);
+    bits_ = SpiBlockAlloc(size_t(stride * height), zeroed ? 1 : 0);
     if (!info_ || !bits_)
         return SPI_NO_MEMORY;
     header_ = static_cast<SpiBitmapInfoHeader*>(SpiBlockLock(info_));
@@ -114,6 +117,15 @@ int32_t DibOutput::allocate(int32_t width, int32_t height, int bitCount, int pal
     header_->biSizeImage = uint32_t(stride * height);
     header_->biClrUsed = uint32_t(paletteEntries);
     return SPI_SUCCESS;
+}
+
+void DibOutput::clearUnwritten(int32_t rowsWritten, size_t rowBytes) {
+    rowsWritten = std::clamp(rowsWritten, 0, height_);
+    if (rowBytes < stride_)
+        for (int32_t y = 0; y < rowsWritten; ++y)
+            std::memset(row(y) + rowBytes, 0, stride_ - rowBytes);
+    // Rows from the top are stored last: the unwritten ones lie together at the block's start.
+    std::memset(pixels_, 0, size_t(height_ - rowsWritten) * stride_);
 }
 
 void DibOutput::release(SpiHandle* pHBInfo, SpiHandle* pHBm) {

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <new>
 #include <string>
 #include <vector>
@@ -32,14 +33,16 @@ namespace spi {
 // The picture data a call was given: from the offset to the end of the named file, or the
 // caller's buffer. data/size always describe the bytes to decode.
 struct Input {
-    std::vector<uint8_t> owned;
+    std::unique_ptr<uint8_t[]> owned; // the bytes read from a file; not zeroed before reading
     const uint8_t* data = nullptr;
     size_t size = 0;
+    bool whole = true; // false when a limit left the end of the file unread
 };
 
 // SPI_SUCCESS, SPI_READ_ERROR (file cannot be opened or read), or SPI_UNKNOWN_FORMAT (an offset
-// outside the file, a null buffer or an unknown input kind).
-int32_t readInput(const char* buf, int32_t len, uint32_t flag, Input& out);
+// outside the file, a null buffer or an unknown input kind). Of a file at most limit bytes are
+// read, for calls that need only its start.
+int32_t readInput(const char* buf, int32_t len, uint32_t flag, Input& out, size_t limit = SIZE_MAX);
 
 // Copies text into buf (at most buflen - 1 characters and a NUL); returns the characters copied.
 int32_t copyInfoText(const char* text, char* buf, int32_t buflen);
@@ -60,10 +63,15 @@ public:
     DibOutput& operator=(const DibOutput&) = delete;
     ~DibOutput();
 
-    // Allocates the header with a colour table of paletteEntries, and the pixels (zeroed).
+    // Allocates the header with a colour table of paletteEntries, and the pixels: zeroed, or
+    // left as they come when the decoder writes the rows itself and calls clearUnwritten().
     // Returns SPI_SUCCESS; SPI_BROKEN_DATA for a width or height that is not positive;
     // SPI_NO_MEMORY when the pixel block would not fit in signed 32 bits or cannot be allocated.
-    int32_t allocate(int32_t width, int32_t height, int bitCount, int paletteEntries);
+    int32_t allocate(int32_t width, int32_t height, int bitCount, int paletteEntries,
+                     bool zeroed = true);
+    // For pixels allocated without zeroing: zeroes what the decoder did not write, that is
+    // the padding after the first rowBytes of the top rowsWritten rows and every row below.
+    void clearUnwritten(int32_t rowsWritten, size_t rowBytes);
 
     SpiBitmapInfoHeader* header() { return header_; }
     SpiRgbQuad* palette() { return palette_; }

@@ -108,8 +108,10 @@ int32_t JpegStreamDecoder::decode(spi::DibOutput& dib, SpiProgressCallback progr
     if (result != SPI_SUCCESS)
         return result;
 
-    // The DIB is sized and checked before libjpeg allocates anything for the decode.
-    result = dib.allocate(int32_t(cinfo_.output_width), int32_t(cinfo_.output_height), 24, 0);
+    // The DIB is sized and checked before libjpeg allocates anything for the decode. Every row
+    // is written, so only the rows' padding is cleared.
+    result =
+        dib.allocate(int32_t(cinfo_.output_width), int32_t(cinfo_.output_height), 24, 0, false);
     if (result != SPI_SUCCESS)
         return result;
     // A stream of several scans is decoded whole inside jpeg_start_decompress: the first chance
@@ -144,6 +146,7 @@ int32_t JpegStreamDecoder::readRows(spi::DibOutput& dib, SpiProgressCallback pro
             if (jpeg_read_scanlines(&cinfo_, rows, wanted) == 0)
                 return SPI_BROKEN_DATA; // an in-memory source never suspends; never loop on it
         }
+        dib.clearUnwritten(int32_t(height), size_t(cinfo_.output_width) * 3);
         if (spi::progressAborts(progress, int32_t(height), int32_t(height), lData))
             return SPI_ABORTED;
         return SPI_SUCCESS;

@@ -22,8 +22,14 @@ bool startsWithJpegStream(const uint8_t* data, size_t size) {
     return size >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF;
 }
 
-int32_t openStream(const char* buf, int32_t len, uint32_t flag, spi::Input& input) {
-    const int32_t result = spi::readInput(buf, len, flag, input);
+// GetPictureInfo needs only the markers before the first scan, which cameras keep well within
+// this many bytes (EXIF, its thumbnail and a colour profile included); it reads a file's start
+// and the whole file only when the markers go on past it.
+constexpr size_t kMarkerReadBytes = 256 * 1024;
+
+int32_t openStream(const char* buf, int32_t len, uint32_t flag, spi::Input& input,
+                   size_t limit = SIZE_MAX) {
+    const int32_t result = spi::readInput(buf, len, flag, input, limit);
     if (result != SPI_SUCCESS)
         return result;
     return startsWithJpegStream(input.data, input.size) ? SPI_SUCCESS : SPI_UNKNOWN_FORMAT;
@@ -47,6 +53,31 @@ void fillDensity(const jpeg_decompress_struct& header, PictureInfo& info) {
         info.x_density = header.X_density;
         info.y_density = header.Y_density;
     }
+}
+
+// GetPictureInfo from the stream's markers. Of a file's start alone, markers that run on past
+// it are a failure, so that the whole file is read.
+int32_t describe(const spi::Input& input, PictureInfo& info) {
+    ifjpeg::JpegDecoder decoder(input.data, input.size);
+    int32_t result = decoder.readHeader(true);
+    if (result != SPI_SUCCESS)
+        return result;
+    if (!input.whole && decoder.ranOutOfData())
+        return int32_t(SPI_BROKEN_DATA);
+    const std::string comment = decoder.firstComment();
+    SpiHandle text = spi::textBlock(comment);
+    if (!text)
+        return int32_t(SPI_NO_MEMORY);
+
+    const jpeg_decompress_struct& header = decoder.header();
+    info.left = 0;
+    info.top = 0;
+    info.width = int32_t(header.image_width);
+    info.height = int32_t(header.image_height);
+    fillDensity(header, info);
+    info.colorDepth = decoder.isGreyscale() ? 8 : 24;
+    info.hInfo = text;
+    return int32_t(SPI_SUCCESS);
 }
 
 // GetPicture, GetPreview and GetPictureScaled: a minimum of 0 x 0 leaves size as it is.
@@ -95,27 +126,16 @@ SPI_EXPORT int32_t GetPictureInfo(const char* buf, int32_t len, uint32_t flag, P
         return SPI_OTHER_ERROR;
     return spi::resultOf([&] {
         spi::Input input;
-        int32_t result = openStream(buf, len, flag, input);
+        int32_t result = openStream(buf, len, flag, input, kMarkerReadBytes);
         if (result != SPI_SUCCESS)
             return result;
-        ifjpeg::JpegDecoder decoder(input.data, input.size);
-        result = decoder.readHeader(true);
-        if (result != SPI_SUCCESS)
-            return result;
-        const std::string comment = decoder.firstComment();
-        SpiHandle text = spi::textBlock(comment);
-        if (!text)
-            return int32_t(SPI_NO_MEMORY);
-
-        const jpeg_decompress_struct& header = decoder.header();
-        info->left = 0;
-        info->top = 0;
-        info->width = int32_t(header.image_width);
-        info->height = int32_t(header.image_height);
-        fillDensity(header, *info);
-        info->colorDepth = decoder.isGreyscale() ? 8 : 24;
-        info->hInfo = text;
-        return int32_t(SPI_SUCCESS);
+        result = describe(input, *info);
+        if (result != SPI_SUCCESS && !input.whole) {
+            result = openStream(buf, len, flag, input);
+            if (result == SPI_SUCCESS)
+                result = describe(input, *info);
+        }
+        return result;
     });
 }
 

@@ -103,6 +103,8 @@ void JpegDecoder::onMessage(j_common_ptr cinfo, int level) {
         return; // trace messages
     ++cinfo->err->num_warnings;
     JpegDecoder& self = of(cinfo);
+    if (cinfo->err->msg_code == JWRN_JPEG_EOF)
+        self.ranOutOfData_ = true;
     if (cinfo->err->msg_code == JWRN_HIT_MARKER && !self.scanDataEnded_ &&
         !isRestartMarker(self.cinfo_.unread_marker)) {
         self.scanDataEnded_ = true;
@@ -174,10 +176,11 @@ int32_t JpegDecoder::decode(OutputSize size, spi::DibOutput& dib, SpiProgressCal
     if (result != SPI_SUCCESS)
         return result;
 
-    // The DIB is sized and checked before libjpeg allocates anything for the decode.
+    // The DIB is sized and checked before libjpeg allocates anything for the decode. The rows
+    // are written here, so the block is not zeroed first: readRows clears what it leaves.
     const bool grey = cinfo_.out_color_space == JCS_GRAYSCALE;
     result = dib.allocate(int32_t(cinfo_.output_width), int32_t(cinfo_.output_height),
-                          grey ? 8 : 24, grey ? 256 : 0);
+                          grey ? 8 : 24, grey ? 256 : 0, false);
     if (result != SPI_SUCCESS)
         return result;
     if (grey) {
@@ -244,6 +247,9 @@ int32_t JpegDecoder::readRows(spi::DibOutput& dib, SpiProgressCallback progress,
                 endRow = std::min(height, (scanDataEndRow_ + 1) * rowsPerBand);
             }
         }
+        // The rows below a damaged end stay black.
+        dib.clearUnwritten(int32_t(cinfo_.output_scanline),
+                           size_t(width) * (cinfo_.out_color_space == JCS_GRAYSCALE ? 1 : 3));
         if (spi::progressAborts(progress, int32_t(height), int32_t(height), lData))
             return SPI_ABORTED;
         return SPI_SUCCESS;

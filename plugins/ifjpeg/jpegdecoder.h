@@ -38,6 +38,8 @@ public:
     bool isGreyscale() const { return cinfo_.jpeg_color_space == JCS_GRAYSCALE; }
     // The first COM segment up to its first NUL; empty when there is none.
     std::string firstComment() const;
+    // True once libjpeg has needed bytes beyond the end of the stream it was given.
+    bool ranOutOfData() const { return ranOutOfData_; }
 
     // Makes a later decode(OutputSize::Full) produce the smallest DCT-domain scale M/8 that
     // still covers minWidth x minHeight (see spi::scaleToCover). After readHeader().
@@ -70,6 +72,7 @@ private:
     // zero coefficients, i.e. flat grey); the iMCU row where that happened.
     bool scanDataEnded_ = false;
     JDIMENSION scanDataEndRow_ = 0;
+    bool ranOutOfData_ = false;
 };
 
 } // namespace ifjpeg

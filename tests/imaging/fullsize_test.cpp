@@ -148,6 +148,16 @@ TEST_F(FullSizeTest, TurningMovesEveryCornerBothWays) {
                                         QPoint(h - 1, w - 1), QPoint(h / 2, w / 3)})
                 EXPECT_EQ(turned.pixel(corner), expected.pixel(corner))
                     << w << "x" << h << " direction " << direction;
+            {
+                // The turned block is not zeroed first: its rows' padding is cleared on its own.
+                const platform::LockedBlock pixels(CurrentDib.pixels);
+                const size_t stride = size_t(DibImageSizeOf(h, 1));
+                int nonZeroPadding = 0;
+                for (int y = 0; y < w; ++y)
+                    for (size_t at = size_t(h) * 3; at < stride; ++at)
+                        nonZeroPadding += pixels.as<const uint8_t>()[size_t(y) * stride + at] != 0;
+                EXPECT_EQ(nonZeroPadding, 0) << w << "x" << h;
+            }
             FreeCurrentDib();
         }
     }

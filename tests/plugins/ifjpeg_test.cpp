@@ -448,6 +448,103 @@ TEST_F(IfJpeg, ReportsSizeDensityAndComment) {
     EXPECT_EQ(plain.text, "") << "an empty text block, not none";
 }
 
+// Fills and frees a few blocks of as many bytes as a DIB's pixel block of the given size takes,
+// so that the decoder's block is likely to come back from the heap holding 0xA5 wherever it is
+// not written (AddressSanitizer's allocator fills new blocks anyway).
+void dirtyFreedBlocks(int width, int height, int bitCount) {
+    const size_t bytes = sizeof(SpiBlockHeader) + size_t((width * bitCount + 31) / 32 * 4) * height;
+    std::vector<void*> blocks;
+    for (int i = 0; i < 8; ++i) {
+        if (void* block = std::malloc(bytes)) {
+            std::memset(block, 0xA5, bytes);
+            blocks.push_back(block);
+        }
+    }
+    for (void* block : blocks)
+        std::free(block);
+}
+
+// How many bytes of the rows' padding are not zero.
+int nonZeroPadding(const Dib& dib) {
+    const size_t used = size_t(dib.width()) * size_t(dib.bitCount() / 8);
+    int count = 0;
+    for (int y = 0; y < dib.height(); ++y)
+        for (const uint8_t byte : dib.storedRow(y).subspan(used))
+            count += byte != 0;
+    return count;
+}
+
+// The decoder writes its rows into a block it does not zero first: the padding of the rows (which
+// saved BMP files carry) and the rows a damaged stream leaves must still come out zero.
+TEST_F(IfJpeg, BytesTheDecoderDoesNotWriteAreZero) {
+    for (const int width : {1, 2, 3, 5, 13}) {
+        for (const bool grey : {false, true}) {
+            SCOPED_TRACE(testing::Message() << width << (grey ? " grey" : " colour"));
+            JpegOptions options;
+            options.colour = grey ? JpegColour::Greyscale : JpegColour::YCbCr;
+            const QByteArray jpeg = makeJpeg(makePhotoLikePicture(width, 9), options);
+            for (const Call call : {Call::Picture, Call::Preview, Call::Scaled}) {
+                const int scale = call == Call::Picture ? 1 : call == Call::Preview ? 4 : 8;
+                dirtyFreedBlocks((width + scale - 1) / scale, (9 + scale - 1) / scale,
+                                 grey ? 8 : 24);
+                Dib dib;
+                ASSERT_EQ(plugin.decode(jpeg, dib, call), SPI_SUCCESS);
+                EXPECT_EQ(nonZeroPadding(dib), 0) << int(call);
+            }
+        }
+    }
+
+    // Cut 60 % into the picture data of a picture 3 pixels short of a multiple of 4 wide.
+    const QByteArray jpeg = makeJpeg(makeQuadrantPicture(61, 48).image);
+    const int scan = findScan(jpeg);
+    const int data = scan + 2 + be16(jpeg, scan + 2);
+    const QByteArray cut = jpeg.left(data + (endOfScanData(jpeg, data) - data) * 6 / 10);
+    dirtyFreedBlocks(61, 48, 24);
+    Dib dib;
+    ASSERT_EQ(plugin.decode(cut, dib), SPI_SUCCESS);
+    EXPECT_EQ(nonZeroPadding(dib), 0);
+    int nonBlack = 0;
+    for (int y = 40; y < 48; ++y)
+        for (int x = 0; x < 61; ++x)
+            nonBlack += dib.colour(x, y) != qRgb(0, 0, 0);
+    EXPECT_EQ(nonBlack, 0) << "the rows below the damage are black";
+}
+
+// GetPictureInfo reads only the start of a file when the markers before the picture end there;
+// markers that run on past it are read from the whole file, for the same answer as in memory.
+TEST_F(IfJpeg, DescribesAFileWhoseMarkersRunFarIntoIt) {
+    JpegOptions options;
+    options.comment = QByteArray("after 300 KB of profile");
+    const QByteArray plain = makeJpeg(makeGreyRamp(48, 20), options);
+    // Six 60 000-byte APP2 segments (as a large colour profile is stored) after SOI, before the
+    // comment and the frame.
+    QByteArray segments;
+    for (int i = 0; i < 6; ++i) {
+        segments += QByteArray("\xFF\xE2", 2);
+        const int length = 60000;
+        segments += char(length >> 8);
+        segments += char(length & 0xFF);
+        segments += QByteArray(length - 2, char('a' + i));
+    }
+    const QByteArray jpeg = plain.left(2) + segments + plain.mid(2);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("profiled.jpg"));
+    ASSERT_TRUE(writeFile(path, jpeg));
+
+    PictureDescription fromFile, fromMemory;
+    ASSERT_EQ(plugin.describeFile(path, 0, fromFile), SPI_SUCCESS);
+    ASSERT_EQ(plugin.describe(jpeg, fromMemory), SPI_SUCCESS);
+    EXPECT_EQ(QSize(fromFile.info.width, fromFile.info.height), QSize(48, 20));
+    EXPECT_EQ(fromFile.text, "after 300 KB of profile");
+    EXPECT_EQ(fromMemory.text, fromFile.text);
+
+    // Cut before its frame, the file is broken data, as the same bytes in memory are.
+    const QString cutPath = dir.filePath(QStringLiteral("cut.jpg"));
+    ASSERT_TRUE(writeFile(cutPath, jpeg.left(300000)));
+    EXPECT_EQ(plugin.describeFile(cutPath, 0, fromFile), SPI_BROKEN_DATA);
+    EXPECT_EQ(plugin.describe(jpeg.left(300000), fromMemory), SPI_BROKEN_DATA);
+}
+
 TEST_F(IfJpeg, FindsTheStreamOnlyAtTheGivenOffset) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("R0010001.J6I"));

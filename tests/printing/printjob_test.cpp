@@ -514,6 +514,42 @@ TEST_F(PrintJobTest, AJpegOnItsSideStandsUprightWhenKeptSoAndLiesLikeAnyTallPict
     }
 }
 
+TEST_F(PrintJobTest, ANearlySquarePictureDecodedSmallerLiesAsItsStoredSizeSays) {
+    // 2000 × 1999 is wide and prints unturned; decoded at 5/8 for a 2 × 4 cell its sides both
+    // come out 1250, and a square picture would lie on its side.
+    const QuadrantPicture picture = makeQuadrantPicture(2000, 1999);
+    add(QStringLiteral("nearly-square.jpg"), makeJpeg(picture.image));
+    const auto printed = [&](bool scaled) {
+        request.scaledLoading = scaled;
+        printer.operations.clear();
+        EXPECT_EQ(run().printed, 1);
+        return operations(Kind::Picture).at(0);
+    };
+    const platform::PrintOperation full = printed(false);
+    const platform::PrintOperation scaled = printed(true);
+    // The eighth the decoder chooses for the minimum asked for (libjpeg rounds each side up)
+    // gives a square picture: the case of this test.
+    const QSize minimum =
+        MinimumDecodedSize(request.layout, layout(), printer.resolution(), QSize(2000, 1999), 0);
+    int eighths = 1;
+    while ((2000 * eighths + 7) / 8 < minimum.width() ||
+           (1999 * eighths + 7) / 8 < minimum.height())
+        ++eighths;
+    ASSERT_LT(eighths, 8);
+    EXPECT_EQ((2000 * eighths + 7) / 8, (1999 * eighths + 7) / 8);
+    EXPECT_EQ(scaled.rect, full.rect);
+    const auto near = [](QRgb seen, QRgb expected) {
+        return std::abs(qRed(seen) - qRed(expected)) < 12 &&
+               std::abs(qGreen(seen) - qGreen(expected)) < 12 &&
+               std::abs(qBlue(seen) - qBlue(expected)) < 12;
+    };
+    for (const auto& op : {full, scaled}) {
+        const QImage& drawn = op.picture;
+        EXPECT_TRUE(near(drawn.pixel(5, 5), picture.colours[0])) << "not turned";
+        EXPECT_TRUE(near(drawn.pixel(drawn.width() - 5, 5), picture.colours[1]));
+    }
+}
+
 TEST_F(PrintJobTest, ACameraPictureOnItsSideTurnsOnlyWithTheSwitchOn) {
     TAZU_REQUIRE_TESTDATA();
     const QString path = testdataDir() + QStringLiteral("/camera/09_GT-I9000_640x480_o6.jpg");

@@ -51,6 +51,8 @@ public:
     int index(int x, int y) const { return *at(x, y); }
     // The colour of (x, y): its B, G, R bytes at 24 bits, its palette entry at 8 bits.
     QRgb colour(int x, int y) const;
+    // The bytes of row y (from the top) as stored, its padding included.
+    std::span<const uint8_t> storedRow(int y) const { return {at(0, y), stride()}; }
 
 private:
     friend class SpiPlugin;
