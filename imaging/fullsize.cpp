@@ -327,18 +327,35 @@ bool LoadBmp24(const QString& fileName) {
     return true;
 }
 
-QSize UprightCurrentDib(int orientation) {
+QSize UprightCurrentDib(int orientation, bool thenLieDown) {
     OwnedBlock turned;
-    QSize upright;
+    QSize result;
     {
         const LockedBlock headerBlock(CurrentDib.header);
         const LockedBlock pixelBlock(CurrentDib.pixels);
         platform::BitmapInfoHeader header = headerOf(headerBlock);
         const int32_t w = header.biWidth;
         const int32_t h = header.biHeight;
-        const bool sideways = orientation >= 5;
-        const int32_t tw = sideways ? h : w;
-        const int32_t th = sideways ? w : h;
+        const QSize upright = uprightSize({w, h}, orientation);
+        // Where pixel (x, y) of the stored picture stands in the result (x and y count from the
+        // top-left corner as shown): upright, then laid on its side as a quarter turn
+        // counter-clockwise is.
+        const auto placeOf = [&](int32_t x, int32_t y) {
+            UprightPlace place = uprightPlace(orientation, x, y, w, h);
+            if (thenLieDown)
+                place = uprightPlace(TurnedCounterClockwise, place.x, place.y, upright.width(),
+                                     upright.height());
+            return place;
+        };
+        const QSize size = thenLieDown ? upright.transposed() : upright;
+        const auto at = [&](int32_t x, int32_t y, int32_t px, int32_t py) {
+            const UprightPlace place = placeOf(x, y);
+            return place.x == px && place.y == py;
+        };
+        if (at(0, 0, 0, 0) && at(1, 0, 1, 0) && at(0, 1, 0, 1))
+            return size; // the two turns undo each other
+        const int32_t tw = size.width();
+        const int32_t th = size.height();
         const size_t sourceStride = size_t(DibImageSizeOf(w, 1));
         const size_t turnedStride = size_t(DibImageSizeOf(tw, 1));
         // The turned rows may need other padding, and so a block of another size. Every pixel
@@ -352,25 +369,32 @@ QSize UprightCurrentDib(int orientation) {
         for (int32_t y = 0; y < th; ++y)
             std::memset(target + size_t(y) * turnedStride + size_t(tw) * 3, 0,
                         turnedStride - size_t(tw) * 3);
-        for (int32_t y = 0; y < h; ++y) {
-            // Rows are stored bottom-up; x and y count from the top-left corner as shown.
-            const uint8_t* row = source + size_t(h - 1 - y) * sourceStride;
-            for (int32_t x = 0; x < w; ++x) {
-                const UprightPlace to = uprightPlace(orientation, x, y, w, h);
-                std::memcpy(target + size_t(th - 1 - to.y) * turnedStride + size_t(to.x) * 3,
-                            row + size_t(x) * 3, 3);
-            }
-        }
+        // Where pixel (x, y) goes, in bytes from the block's start: every turn and mirroring
+        // moves it linearly in x and y. The rows are stored bottom-up.
+        const auto offsetOf = [&](int32_t x, int32_t y) {
+            const UprightPlace to = placeOf(x, y);
+            return ptrdiff_t(th - 1 - to.y) * ptrdiff_t(turnedStride) + ptrdiff_t(to.x) * 3;
+        };
+        const ptrdiff_t origin = offsetOf(0, 0);
+        const ptrdiff_t xStep = offsetOf(1, 0) - origin;
+        const ptrdiff_t yStep = offsetOf(0, 1) - origin;
+        turnInBands(h, w, [&](int32_t y, int32_t x) {
+            const uint8_t* from = source + size_t(h - 1 - y) * sourceStride + size_t(x) * 3;
+            uint8_t* to = target + origin + ptrdiff_t(x) * xStep + ptrdiff_t(y) * yStep;
+            to[0] = from[0];
+            to[1] = from[1];
+            to[2] = from[2];
+        });
         header.biWidth = tw;
         header.biHeight = th;
         header.biSizeImage = uint32_t(turnedSize);
         setHeader(headerBlock, header);
         DibImageSize = turnedSize;
         DibHeaderSize = CurrentDibHeaderBytes;
-        upright = QSize(tw, th);
+        result = size;
     }
     GlobalFree(std::exchange(CurrentDib.pixels, turned.release()));
-    return upright;
+    return result;
 }
 
 void OrientCurrentDib(platform::ImageControl& imageComponent, int orientation) {

@@ -97,8 +97,10 @@ bool LoadBmp24(const QString& fileName);
 // leave it as it is) and gives imageComponent the turned picture.
 void OrientCurrentDib(platform::ImageControl& imageComponent, int orientation);
 // The same without showing the turned picture anywhere (the print job prints CurrentDib
-// itself); orientation is 2..8. Returns the upright size.
-QSize UprightCurrentDib(int orientation);
+// itself); with thenLieDown also turned a quarter counter-clockwise, as a tall picture is laid
+// on its side, in the same pass (no pass at all where the two turns undo each other). Returns
+// the new size.
+QSize UprightCurrentDib(int orientation, bool thenLieDown = false);
 // Turns CurrentDib a quarter turn: counter-clockwise for direction 3, clockwise for any other,
 // and gives imageComponent the turned picture.
 void RotateCurrentDib(platform::ImageControl& imageComponent, int direction);

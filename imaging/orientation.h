@@ -32,6 +32,19 @@ UprightPlace uprightPlace(int orientation, int32_t x, int32_t y, int32_t w, int3
 // The size of the upright picture.
 QSize uprightSize(QSize stored, int orientation);
 
+// Calls visit(y, x) for every pixel of a height × width picture in bands of 16 rows, each taken
+// column by column. A turn that visits the pixels so writes runs of 16 neighbours in a few rows
+// at a time instead of one pixel in every row of the turned picture.
+template <typename Visit> void turnInBands(int32_t height, int32_t width, Visit&& visit) {
+    constexpr int32_t band = 16;
+    for (int32_t top = 0; top < height; top += band) {
+        const int32_t bottom = top + band < height ? top + band : height;
+        for (int32_t x = 0; x < width; ++x)
+            for (int32_t y = top; y < bottom; ++y)
+                visit(y, x);
+    }
+}
+
 // The stored picture turned upright (any format; palette pictures keep their colour table).
 QImage uprightImage(const QImage& stored, int orientation);
 

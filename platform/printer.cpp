@@ -85,6 +85,27 @@ QImage resampledForPrinting(const QImage& picture, QSize targetPixels, int dotsP
     return picture.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
+namespace {
+
+// Exact division of n < 2^32 by a divisor d < 2^32 as one multiplication: with m = ceil(2^64 / d)
+// the high 64 bits of n * m are floor(n / d) (the error n / 2^64 stays below 1 / d). 0 stands
+// for d = 1.
+uint64_t reciprocalOf(uint32_t d) {
+    return d <= 1 ? 0 : ~uint64_t(0) / d + 1;
+}
+
+uint32_t dividedBy(uint32_t n, uint64_t reciprocal) {
+    return reciprocal == 0 ? n : uint32_t((static_cast<unsigned __int128>(n) * reciprocal) >> 64);
+}
+
+// Adds a row of samples to the running sums, sample by sample.
+void addSamples(uint32_t* sums, const uint8_t* samples, size_t count) {
+    for (size_t i = 0; i < count; ++i)
+        sums[i] += samples[i];
+}
+
+} // namespace
+
 QImage reducedDib24(const uint8_t* rows, int32_t width, int32_t height, QSize size) {
     QImage reduced(size, QImage::Format_RGB32);
     if (reduced.isNull())
@@ -94,33 +115,43 @@ QImage reducedDib24(const uint8_t* rows, int32_t width, int32_t height, QSize si
     const size_t rowBytes = (size_t(width) * 3 + 3) & ~size_t(3);
     // Output column k averages source columns firstColumn[k] .. firstColumn[k + 1] - 1.
     std::vector<int32_t> firstColumn(size_t(outWidth) + 1);
+    std::vector<uint64_t> columnReciprocal(static_cast<size_t>(outWidth));
     for (int k = 0; k <= outWidth; ++k)
         firstColumn[size_t(k)] = int32_t(int64_t(k) * width / outWidth);
-    std::vector<uint32_t> sums(size_t(outWidth) * 3);
+    for (int k = 0; k < outWidth; ++k)
+        columnReciprocal[size_t(k)] =
+            reciprocalOf(uint32_t(firstColumn[size_t(k) + 1] - firstColumn[size_t(k)]));
+    // The source rows of an output row are first added up sample by sample, then the columns
+    // of each output pixel. Its average is the rounded sum divided by the rows, then by the
+    // columns: floor(floor(n / a) / b) is floor(n / (a * b)).
+    std::vector<uint32_t> columnSums(size_t(width) * 3);
     for (int y = 0; y < outHeight; ++y) {
         // Output row y is at the top; the DIB's rows start at the bottom.
         const int32_t from = int32_t(int64_t(y) * height / outHeight);
         const int32_t to = int32_t(int64_t(y + 1) * height / outHeight);
-        std::fill(sums.begin(), sums.end(), 0u);
-        for (int32_t sy = from; sy < to; ++sy) {
-            const uint8_t* in = rows + size_t(height - 1 - sy) * rowBytes;
-            uint32_t* sum = sums.data();
-            for (int k = 0; k < outWidth; ++k, sum += 3) {
-                for (int32_t x = firstColumn[size_t(k)]; x < firstColumn[size_t(k) + 1]; ++x) {
-                    sum[0] += in[3 * x];
-                    sum[1] += in[3 * x + 1];
-                    sum[2] += in[3 * x + 2];
-                }
-            }
-        }
+        std::fill(columnSums.begin(), columnSums.end(), 0u);
+        for (int32_t sy = from; sy < to; ++sy)
+            addSamples(columnSums.data(), rows + size_t(height - 1 - sy) * rowBytes,
+                       columnSums.size());
+        const uint64_t rowReciprocal = reciprocalOf(uint32_t(to - from));
         auto* out = reinterpret_cast<QRgb*>(reduced.scanLine(y));
-        const uint32_t* sum = sums.data();
-        for (int k = 0; k < outWidth; ++k, sum += 3) {
-            const uint32_t count =
-                uint32_t(to - from) * uint32_t(firstColumn[size_t(k) + 1] - firstColumn[size_t(k)]);
-            const uint32_t half = count / 2;
-            out[k] = qRgb(int((sum[2] + half) / count), int((sum[1] + half) / count),
-                          int((sum[0] + half) / count));
+        for (int k = 0; k < outWidth; ++k) {
+            const int32_t first = firstColumn[size_t(k)];
+            const int32_t last = firstColumn[size_t(k) + 1];
+            const uint32_t* const end = columnSums.data() + 3 * size_t(last);
+            uint32_t blue = 0, green = 0, red = 0;
+            for (const uint32_t* column = columnSums.data() + 3 * size_t(first); column != end;
+                 column += 3) {
+                blue += column[0];
+                green += column[1];
+                red += column[2];
+            }
+            const uint32_t half = uint32_t(to - from) * uint32_t(last - first) / 2;
+            const auto average = [&](uint32_t sum) {
+                return int(
+                    dividedBy(dividedBy(sum + half, rowReciprocal), columnReciprocal[size_t(k)]));
+            };
+            out[k] = qRgb(average(red), average(green), average(blue));
         }
     }
     return reduced;

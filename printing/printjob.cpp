@@ -92,6 +92,7 @@ struct LoadedPicture {
     int rotation = 0;              // a J6I turn, honoured when kept upright; 0 for none
     QString dateLine;              // with the date line on
     QSize shape; // the upright size that decides lying on its side; empty: the loaded size
+    bool laidDown = false; // laid on its side where it is held, once for all its copies
 };
 
 class Job {
@@ -204,19 +205,22 @@ bool Job::loadPicture(const PrintEntry& entry, LoadedPicture& picture) {
             picture.proportion = 0.75;
         }
     } else {
-        OrientPrintPicture(workImage_, orientation);
         if (settings_.DateLine)
             picture.dateLine =
                 exif.taken ? shootingDateLine(*exif.taken, request_.dateForm)
                            : fileDateLine(QFileInfo(entry.path).lastModified(), request_.dateForm);
-        QSize size = PrintPictureSize(workImage_);
-        // A picture decoded smaller is placed as its stored size says, exactly as at full size.
-        if (!stored.isEmpty() && !size.isEmpty()) {
-            size = turnsSideways(orientation) ? stored.transposed() : stored;
-            picture.shape = size;
-        }
-        if (ext != QLatin1String(".CAM") && !size.isEmpty())
-            picture.proportion = double(size.width()) / size.height();
+        // The upright size decides the proportion and lying on its side: a picture decoded
+        // smaller is placed as its stored size says, exactly as at full size.
+        const QSize loaded = PrintPictureSize(workImage_);
+        const QSize upright = loaded.isEmpty()
+                                  ? QSize()
+                                  : uprightSize(stored.isEmpty() ? loaded : stored, orientation);
+        picture.laidDown =
+            OrientPrintPicture(workImage_, orientation,
+                               !upright.isEmpty() && LiesOnItsSide(upright, settings_.KeepUpright));
+        picture.shape = upright;
+        if (ext != QLatin1String(".CAM") && !upright.isEmpty())
+            picture.proportion = double(upright.width()) / upright.height();
     }
     // Corrected upright, once: every copy draws the same corrected pixels.
     CorrectPrintPicture(workImage_);
@@ -270,7 +274,7 @@ void Job::printCell(const PrintEntry& entry, const LoadedPicture& picture, doubl
 
     PrintPictureInCell(printer_, rounded(x0 + (gh + cw) / 2), rounded(y0 + (gv + ch) / 2),
                        rounded(cw), rounded(ch), picture.proportion, workImage_, picture.rotation,
-                       settings_.KeepUpright, picture.shape);
+                       settings_.KeepUpright, picture.shape, picture.laidDown);
 
     double y = captionTop(y0, ch, gv, caption.total());
     for (const CaptionLine* line : {&caption.fileName, &caption.date, &caption.memo}) {

@@ -109,13 +109,16 @@ bool LoadPrintPicture(const QString& path, const QString& ext, TAll& workImage,
     return false;
 }
 
-void OrientPrintPicture(TAll& workImage, int orientation) {
-    if (orientation < 2 || orientation > 8)
-        return;
-    if (LoadResult == HeldAsDib)
-        sizeWorkImageTo(workImage, UprightCurrentDib(orientation));
-    else if (!workImage.picture().isNull())
+bool OrientPrintPicture(TAll& workImage, int orientation, bool lieDown) {
+    const bool turns = orientation >= 2 && orientation <= 8;
+    if (LoadResult == HeldAsDib) {
+        if (turns || lieDown)
+            sizeWorkImageTo(workImage, UprightCurrentDib(turns ? orientation : AsStored, lieDown));
+        return lieDown;
+    }
+    if (turns && !workImage.picture().isNull())
         workImage.setPicture(uprightImage(workImage.picture(), orientation));
+    return false;
 }
 
 void CorrectPrintPicture(TAll& workImage) {
@@ -141,7 +144,7 @@ bool LiesOnItsSide(QSize size, bool keepUpright) {
 }
 
 void PrintPictureInCell(platform::Printer& printer, int xc, int yc, int cw, int ch, double p,
-                        TAll& image, int rotation, bool keepUpright, QSize shape) {
+                        TAll& image, int rotation, bool keepUpright, QSize shape, bool laidDown) {
     const QSizeF extent = FittedPictureExtent(cw, ch, p, keepUpright);
     const int left = int(std::lround(xc - extent.width() / 2));
     const int top = int(std::lround(yc - extent.height() / 2));
@@ -158,7 +161,7 @@ void PrintPictureInCell(platform::Printer& printer, int xc, int yc, int cw, int 
     else if (LiesOnItsSide(shape, keepUpright))
         turn = TurnForLyingDown;
 
-    if (turn)
+    if (turn && !(laidDown && *turn == TurnForLyingDown))
         RotateToPrinter(printer, image.picture(), left, top, *turn, height, width);
     else
         StretchToPrinter(printer, left, top, width, height, image.picture());
@@ -206,16 +209,14 @@ TurnedDib turnDib24(const uint8_t* rows, int32_t width, int32_t height, int rota
     const size_t sourceRowBytes = size_t(DibImageSizeOf(width, 1));
     const size_t turnedRowBytes = size_t(DibImageSizeOf(height, 1));
     const bool counterClockwise = rotation == TurnForLyingDown || rotation == TurnCounterClockwise;
-    for (int32_t y = 0; y < height; ++y) {
-        const uint8_t* in = rows + size_t(y) * sourceRowBytes;
-        for (int32_t x = 0; x < width; ++x, in += 3) {
-            const size_t row = size_t(counterClockwise ? x : width - 1 - x);
-            const size_t column = size_t(counterClockwise ? height - 1 - y : y);
-            uint8_t* out = turned.pixels.data() + row * turnedRowBytes + column * 3;
-            out[0] = in[0];
-            out[1] = in[1];
-            out[2] = in[2];
-        }
-    }
+    turnInBands(height, width, [&](int32_t y, int32_t x) {
+        const uint8_t* in = rows + size_t(y) * sourceRowBytes + size_t(x) * 3;
+        const size_t row = size_t(counterClockwise ? x : width - 1 - x);
+        const size_t column = size_t(counterClockwise ? height - 1 - y : y);
+        uint8_t* out = turned.pixels.data() + row * turnedRowBytes + column * 3;
+        out[0] = in[0];
+        out[1] = in[1];
+        out[2] = in[2];
+    });
     return turned;
 }

@@ -39,9 +39,12 @@ bool LoadPrintPicture(const QString& path, const QString& ext, TAll& workImage,
 
 // Turns the picture LoadPrintPicture loaded upright from its EXIF orientation (2..8, see
 // imaging/orientation.h; others leave it as it is): CurrentDib where it is held there, with the
-// work image sized to the upright picture, else the work image's picture. Everything after it
-// (corrections, fitting, laying a tall picture on its side) sees the upright picture.
-void OrientPrintPicture(TAll& workImage, int orientation);
+// work image sized to the turned picture, else the work image's picture. Everything after it
+// (corrections, fitting, laying a tall picture on its side) sees the upright picture. With
+// lieDown a picture held in CurrentDib is also laid on its side there, in the same pass, so
+// that its copies are drawn without turning it each time; returns whether it was (then
+// PrintPictureInCell is told so).
+bool OrientPrintPicture(TAll& workImage, int orientation, bool lieDown = false);
 
 // The pixel size of the picture LoadPrintPicture loaded: CurrentDib's, or the work image's
 // picture's (empty when the work image could not load it).
@@ -67,10 +70,12 @@ bool LiesOnItsSide(QSize size, bool keepUpright);
 // above) honoured when keepUpright. The picture is left as it is, so that every copy draws the
 // same. Whether it lies on its side is decided by shape, the picture's size as stored where it
 // was decoded smaller (the decoder's rounding can make a nearly square picture square), else
-// by the loaded size. Lets pending user input run once before it draws (the cancel button of
-// printing).
+// by the loaded size. laidDown: the picture already lies on its side where it is held
+// (OrientPrintPicture), and is drawn as it stands where it would be turned to lie. Lets pending
+// user input run once before it draws (the cancel button of printing).
 void PrintPictureInCell(platform::Printer& printer, int xc, int yc, int cw, int ch, double p,
-                        TAll& image, int rotation, bool keepUpright, QSize shape = {});
+                        TAll& image, int rotation, bool keepUpright, QSize shape = {},
+                        bool laidDown = false);
 
 // The current picture (CurrentDib when it is held there, else bitmap) stretched into the
 // rectangle left, top, width × height of the page, straight or turned by rotation.
