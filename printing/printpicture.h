@@ -33,9 +33,10 @@ constexpr int TurnCounterClockwise = 3;
 // decoder could not read (the user has been told), and a J6I that did not come out at full
 // size. Throws IoError or OverflowError for a J6I whose header cannot be read.
 // With minimumFor, a picture its plug-in can decode smaller is decoded at the smallest scale
-// that covers the minimum minimumFor chooses from its stored size (see LoadFullSize).
+// that covers the minimum minimumFor chooses from its stored size (see LoadFullSize). A ".JPG"
+// picture already decoded (DecodeJpegFile, not skipped) is kept from decoded instead.
 bool LoadPrintPicture(const QString& path, const QString& ext, TAll& workImage,
-                      const MinimumForStoredSize& minimumFor = {});
+                      const MinimumForStoredSize& minimumFor = {}, DecodedFile* decoded = nullptr);
 
 // Turns the picture LoadPrintPicture loaded upright from its EXIF orientation (2..8, see
 // imaging/orientation.h; others leave it as it is): CurrentDib where it is held there, with the

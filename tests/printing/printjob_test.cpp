@@ -839,16 +839,16 @@ protected:
     }
 };
 
-// Half as large again as the rectangle drawn, at the printer's resolution capped at 300 dpi.
-QSize halfAsLargeAgain(QSize size) {
-    return {(size.width() * 3 + 1) / 2, (size.height() * 3 + 1) / 2};
+// A quarter larger than the rectangle drawn, at the printer's resolution capped at 300 dpi.
+QSize aQuarterLarger(QSize size) {
+    return {(size.width() * 5 + 3) / 4, (size.height() * 5 + 3) / 4};
 }
 
 TEST_F(ScaledPluginJobTest, AJpegIsDecodedAtTheScaleItsCellNeedsMeasuredAsItIsDrawn) {
     // 2 × 4 on A4 at 300 dpi: a 12-megapixel picture needs about a quarter of its pixels a side.
     const auto [wide, wideRect] = printOne(4000, 3000);
     EXPECT_GT(wideRect.width(), wideRect.height());
-    EXPECT_EQ(wide, halfAsLargeAgain(wideRect.size()));
+    EXPECT_EQ(wide, aQuarterLarger(wideRect.size()));
     EXPECT_LT(wide.width(), 4000 / 2);
 
     // A tall picture lies on its side in the same rectangle: its stored width covers the
@@ -859,7 +859,7 @@ TEST_F(ScaledPluginJobTest, AJpegIsDecodedAtTheScaleItsCellNeedsMeasuredAsItIsDr
     request.layout.KeepUpright = true;
     const auto [upright, uprightRect] = printOne(3000, 4000);
     EXPECT_LT(uprightRect.width(), uprightRect.height());
-    EXPECT_EQ(upright, halfAsLargeAgain(uprightRect.size()));
+    EXPECT_EQ(upright, aQuarterLarger(uprightRect.size()));
 
     // Stored wide, turned upright by its EXIF orientation: measured in the stored orientation.
     const auto [turned, turnedRect] = printOne(4000, 3000, 6);
@@ -879,7 +879,7 @@ TEST_F(ScaledPluginJobTest, AJpegIsDecodedAtTheScaleItsCellNeedsMeasuredAsItIsDr
                                       [](const auto& op) { return op.kind == Kind::Picture; });
     ASSERT_NE(picture, fine.operations.end());
     const QSize atMost300Dpi((picture->rect.width() + 1) / 2, (picture->rect.height() + 1) / 2);
-    EXPECT_EQ(askedMinimum(), halfAsLargeAgain(atMost300Dpi));
+    EXPECT_EQ(askedMinimum(), aQuarterLarger(atMost300Dpi));
 
     // A picture its large cell needs whole, or one scaled loading is off for, is decoded whole.
     request.layout.Columns = 1;
@@ -889,6 +889,47 @@ TEST_F(ScaledPluginJobTest, AJpegIsDecodedAtTheScaleItsCellNeedsMeasuredAsItIsDr
     request.layout.Rows = 4;
     request.scaledLoading = false;
     EXPECT_EQ(printOne(4000, 3000).first, QSize());
+
+    // Automatic levels are found from the whole picture's histogram.
+    request.scaledLoading = true;
+    AutoLevelsFrom = [] { return TAutoLevels{true, 5, 5}; };
+    EXPECT_EQ(printOne(4000, 3000).first, QSize());
+}
+
+// How many lines of the call log start with function and a space.
+int callsOf(const std::string& calls, const std::string& function) {
+    int count = 0;
+    for (size_t at = calls.find(function + ' '); at != std::string::npos;
+         at = calls.find(function + ' ', at + 1))
+        count += at == 0 || calls[at - 1] == '\n';
+    return count;
+}
+
+TEST_F(ScaledPluginJobTest, TheNextPictureIsDecodedAheadOnceAndAFailureToldAtItsTurn) {
+    add(QStringLiteral("a.jpg"), "width=4000 height=3000 bits=24\n");
+    const QString broken = add(QStringLiteral("b.jpg"), "width=4000 height=3000 picture=3\n");
+    add(QStringLiteral("c.jpg"), "width=4000 height=3000 bits=24\n", 2);
+    PrintSummary summary = run();
+    EXPECT_EQ(summary.printed, 3);
+    EXPECT_EQ(summary.skipped, QStringList{broken});
+    EXPECT_EQ(pictureSlots(), (Placed{{0, 0}, {0, 1}, {0, 2}}));
+    EXPECT_EQ(answers.messages.size(), 1u) << "the decoder's message, once";
+    std::string calls = takeCalls();
+    EXPECT_EQ(callsOf(calls, "GetPictureScaled"), 3) << calls;
+    EXPECT_EQ(callsOf(calls, "GetPicture"), 0) << calls;
+
+    // A 1 × 1 sheet needs them whole: each is decoded at its turn, once, and never ahead, so
+    // that no two full-size pictures are held at a time.
+    request.entries.clear();
+    add(QStringLiteral("a.jpg"), "width=1600 height=1200 bits=24\n");
+    add(QStringLiteral("c.jpg"), "width=1600 height=1200 bits=24\n", 2);
+    request.layout.Columns = 1;
+    request.layout.Rows = 1;
+    summary = run();
+    EXPECT_EQ(summary.printed, 3);
+    calls = takeCalls();
+    EXPECT_EQ(callsOf(calls, "GetPictureScaled"), 0) << calls;
+    EXPECT_EQ(callsOf(calls, "GetPicture"), 2) << calls;
 }
 
 TEST_F(ScriptedPluginJobTest, AJpegWhosePluginCannotScalePrintsFromItsFullSize) {
