@@ -2,8 +2,8 @@
 // libjpeg-turbo called directly with the same settings (the floor a 1/4 decode can reach) and
 // against GetPicture (what the preview saves). Inputs: a generated 4000 × 3000 photo-like JPEG and
 // the three largest photographs of the shared test pictures. Prints the ratios at the end.
+#include "bench/direct_decode.h"
 #include "bench/fastest_runs.h"
-#include "bench/quarter_decode.h"
 #include "tests/support/jpegmaker.h"
 #include "tests/support/spiloader.h"
 

@@ -18,6 +18,7 @@
 //   bench_printjob [camera|generated ...]       (default: both sets)
 //
 // TAZU_PLUGIN_PATH names the plug-in folder, TAZU_TESTDATA the shared test pictures.
+#include "bench/direct_decode.h"
 #include "correction/pipeline.h"
 #include "correction/settings.h"
 #include "imaging/all.h"
@@ -29,6 +30,7 @@
 #include "printing/printjob.h"
 #include "tests/support/exifmaker.h"
 #include "tests/support/jpegmaker.h"
+#include "tests/support/pdfpages.h"
 
 #include <QApplication>
 #include <QDir>
@@ -160,48 +162,6 @@ QByteArray readAll(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// Decodes a JPEG file with libjpeg-turbo as a decoder plug-in does (BGR rows into a bottom-up
-// block), at the smallest M/8 covering minimum, or at full size for an empty minimum. Returns
-// the decoded size.
-QSize decodeDirectly(const QByteArray& jpeg, QSize minimum) {
-    jpeg_decompress_struct cinfo{};
-    jpeg_error_mgr errors{};
-    cinfo.err = jpeg_std_error(&errors); // the inputs are known to be good
-    jpeg_create_decompress(&cinfo);
-    jpeg_mem_src(&cinfo, reinterpret_cast<const unsigned char*>(jpeg.constData()),
-                 static_cast<unsigned long>(jpeg.size()));
-    jpeg_read_header(&cinfo, TRUE);
-    cinfo.out_color_space = JCS_EXT_BGR;
-    spi::scaleToCover(cinfo, minimum.width(), minimum.height());
-    jpeg_start_decompress(&cinfo);
-    const size_t stride = (size_t(cinfo.output_width) * 3 + 3) & ~size_t(3);
-    const JDIMENSION height = cinfo.output_height;
-    std::vector<uint8_t> pixels(stride * height);
-    while (cinfo.output_scanline < height) {
-        JSAMPROW rows[16];
-        const JDIMENSION wanted = std::min<JDIMENSION>(16, height - cinfo.output_scanline);
-        for (JDIMENSION i = 0; i < wanted; ++i)
-            rows[i] = pixels.data() + size_t(height - 1 - cinfo.output_scanline - i) * stride;
-        jpeg_read_scanlines(&cinfo, rows, wanted);
-    }
-    const QSize size(int(cinfo.output_width), int(height));
-    jpeg_destroy_decompress(&cinfo);
-    return size;
-}
-
-QSize storedSize(const QByteArray& jpeg) {
-    jpeg_decompress_struct cinfo{};
-    jpeg_error_mgr errors{};
-    cinfo.err = jpeg_std_error(&errors);
-    jpeg_create_decompress(&cinfo);
-    jpeg_mem_src(&cinfo, reinterpret_cast<const unsigned char*>(jpeg.constData()),
-                 static_cast<unsigned long>(jpeg.size()));
-    jpeg_read_header(&cinfo, TRUE);
-    const QSize size(int(cinfo.image_width), int(cinfo.image_height));
-    jpeg_destroy_decompress(&cinfo);
-    return size;
-}
-
 // The floor of a job: every file read and decoded at the minimum the job asks its decoder for
 // (the same function), or at full size.
 struct Floor {
@@ -221,7 +181,7 @@ Floor measureFloor(const PrintRequest& request) {
     Floor floor;
     for (const PrintEntry& entry : request.entries) {
         const QByteArray jpeg = readAll(entry.path);
-        const QSize stored = storedSize(jpeg);
+        const QSize stored = bench::storedSize(jpeg);
         const int orientation =
             ReadExifInfo(QFile::encodeName(entry.path).toStdString()).orientation;
         minimums.push_back(
@@ -235,56 +195,20 @@ Floor measureFloor(const PrintRequest& request) {
         long pixels = 0;
         floor.scaled.keepFastest(timed([&] {
             for (size_t i = 0; i < request.entries.size(); ++i) {
-                const QSize size = decodeDirectly(readAll(request.entries[i].path), minimums[i]);
+                const QSize size = bench::decodeDirectly(
+                    readAll(request.entries[i].path), [&](jpeg_decompress_struct& cinfo) {
+                        spi::scaleToCover(cinfo, minimums[i].width(), minimums[i].height());
+                    });
                 pixels += long(size.width()) * size.height();
             }
         }));
         floor.decodedPixels = pixels;
         floor.full.keepFastest(timed([&] {
             for (const PrintEntry& entry : request.entries)
-                decodeDirectly(readAll(entry.path), {});
+                bench::decodeDirectly(readAll(entry.path), [](jpeg_decompress_struct&) {});
         }));
     }
     return floor;
-}
-
-// The pages of a PDF file rasterised at dpi.
-std::vector<QImage> rasterised(const QString& pdf, int dpi) {
-    const QString stem = pdf + QStringLiteral("-page");
-    std::vector<QImage> pages;
-    QProcess process;
-    process.start(QStringLiteral("pdftoppm"),
-                  {QStringLiteral("-r"), QString::number(dpi), QStringLiteral("-png"), pdf, stem});
-    if (!process.waitForFinished(-1) || process.exitCode() != 0)
-        return pages;
-    for (int i = 1;; ++i) {
-        QString name = stem + QStringLiteral("-%1.png").arg(i);
-        if (!QFileInfo::exists(name))
-            name = stem + QStringLiteral("-%1.png").arg(i, 2, 10, QChar(u'0'));
-        const QImage page(name);
-        if (page.isNull())
-            return pages;
-        pages.push_back(page.convertToFormat(QImage::Format_RGB32));
-        QFile::remove(name);
-    }
-}
-
-// Peak signal-to-noise ratio in decibels of two pictures of one size (0 for other sizes).
-double psnr(const QImage& a, const QImage& b) {
-    if (a.size() != b.size() || a.isNull())
-        return 0;
-    double squares = 0;
-    for (int y = 0; y < a.height(); ++y) {
-        const auto* p = reinterpret_cast<const QRgb*>(a.constScanLine(y));
-        const auto* q = reinterpret_cast<const QRgb*>(b.constScanLine(y));
-        for (int x = 0; x < a.width(); ++x)
-            for (const int shift : {0, 8, 16}) {
-                const double d = int((p[x] >> shift) & 0xFF) - int((q[x] >> shift) & 0xFF);
-                squares += d * d;
-            }
-    }
-    const double mean = squares / (3.0 * a.width() * a.height());
-    return mean == 0 ? 99 : 10 * std::log10(255.0 * 255.0 / mean);
 }
 
 TAutoLevels automaticLevels() {
@@ -313,8 +237,8 @@ void reportLikeness(PrintRequest request, const QTemporaryDir& folder) {
         request.scaledLoading = false;
         const QString fullPdf = folder.filePath(QStringLiteral("likeness-full.pdf"));
         const JobRun full = printSheets(request, fullPdf);
-        const std::vector<QImage> scaledPages = rasterised(scaledPdf, 150);
-        const std::vector<QImage> fullPages = rasterised(fullPdf, 150);
+        const std::vector<QImage> scaledPages = rasterisedPdf(scaledPdf, 150);
+        const std::vector<QImage> fullPages = rasterisedPdf(fullPdf, 150);
         double worst = 99;
         for (size_t i = 0; i < std::min(scaledPages.size(), fullPages.size()); ++i)
             worst = std::min(worst, psnr(scaledPages[i], fullPages[i]));

@@ -7,8 +7,8 @@
 // eight EXIF reads alone as a share of the page (steadier than the difference of two pages on a
 // busy machine). Prints the ratios and the names page's time at the end.
 #include "app/Tazu.h"
+#include "bench/direct_decode.h"
 #include "bench/fastest_runs.h"
-#include "bench/quarter_decode.h"
 #include "imaging/all.h"
 #include "imaging/exif.h"
 #include "platform/interaction.h"

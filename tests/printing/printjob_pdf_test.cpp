@@ -8,6 +8,7 @@
 #include "printing/printjob.h"
 #include "tests/support/answerer.h"
 #include "tests/support/jpegmaker.h"
+#include "tests/support/pdfpages.h"
 #include "tests/support/testdata.h"
 
 #include <gtest/gtest.h>
@@ -165,39 +166,6 @@ TAutoLevels automaticLevels() {
     return {true, 5, 5};
 }
 
-// The pages of a PDF file rasterised at dpi.
-std::vector<QImage> rasterised(const QString& pdf, int dpi) {
-    const QString stem = pdf + QStringLiteral("-page");
-    std::vector<QImage> pages;
-    if (!runTool(QStringLiteral("pdftoppm"),
-                 {QStringLiteral("-r"), QString::number(dpi), QStringLiteral("-png"), pdf, stem}))
-        return pages;
-    for (int i = 1;; ++i) {
-        const QImage page(stem + QStringLiteral("-%1.png").arg(i));
-        if (page.isNull())
-            return pages;
-        pages.push_back(page.convertToFormat(QImage::Format_RGB32));
-    }
-}
-
-// Peak signal-to-noise ratio in decibels of two pictures of one size (0 for other sizes).
-double psnr(const QImage& a, const QImage& b) {
-    if (a.size() != b.size() || a.isNull())
-        return 0;
-    double squares = 0;
-    for (int y = 0; y < a.height(); ++y) {
-        const auto* p = reinterpret_cast<const QRgb*>(a.constScanLine(y));
-        const auto* q = reinterpret_cast<const QRgb*>(b.constScanLine(y));
-        for (int x = 0; x < a.width(); ++x)
-            for (const int shift : {0, 8, 16}) {
-                const double d = int((p[x] >> shift) & 0xFF) - int((q[x] >> shift) & 0xFF);
-                squares += d * d;
-            }
-    }
-    const double mean = squares / (3.0 * a.width() * a.height());
-    return mean == 0 ? 99 : 10 * std::log10(255.0 * 255.0 / mean);
-}
-
 TEST(PrintJobPdf, CameraPicturesDecodedAtTheirCellsScalePrintAsAtFullSize) {
     TAZU_REQUIRE_TESTDATA();
     QTemporaryDir dir;
@@ -227,7 +195,7 @@ TEST(PrintJobPdf, CameraPicturesDecodedAtTheirCellsScalePrintAsAtFullSize) {
         qt.setOutputFileName(pdf);
         TAll work;
         EXPECT_EQ(RunPrintJob(request, printer, work, monitor).outcome, PrintOutcome::Ended);
-        return rasterised(pdf, 150);
+        return rasterisedPdf(pdf, 150);
     };
     TCorrectionSettings manual;
     manual.Red = 20;
