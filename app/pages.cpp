@@ -18,7 +18,10 @@ QString fileTypeFilter(const std::function<bool(const QString& pluginFile)>& plu
     static constexpr OptionalType optionalTypes[] = {{"ifcam.spi", "CAM", "*.CAM"},
                                                      {"ifmag.spi", "MAG", "*.MAG"},
                                                      {"ifpi.spi", "PI", "*.PI"},
-                                                     {"ifpic.spi", "PIC", "*.PIC"}};
+                                                     {"ifpic.spi", "PIC", "*.PIC"},
+                                                     {"ifheif.spi", "HEIC", "*.HEIC;*.HEIF;*.HIF"},
+                                                     {"ifpng.spi", "PNG", "*.PNG"},
+                                                     {"ifwebp.spi", "WEBP", "*.WEBP"}};
     QString filter =
         QStringLiteral("J6I JPEG|*.J6I;*.JPG|J6I|*.J6I|JPG|*.JPG|BMP|*.BMP|TIFF|*.TIF|GIF|*.GIF|");
     QString allMasks = QStringLiteral("*.J6I;*.JPG;*.TIF;*.GIF;*.BMP");

@@ -13,6 +13,7 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <vector>
 
 struct TAll::Decoder {
     const char* extension; // upper case, with its dot
@@ -129,14 +130,16 @@ void TAll::setPreView(bool preView) {
 const TAll::Decoder* TAll::findDecoder(const QString& extension) {
     // In the order the extensions have always been tested.
     static const Decoder decoders[] = {
-        {".BMP", NativeKind, nullptr, nullptr},  {".ICO", NativeKind, nullptr, nullptr},
-        {".WMF", NativeKind, nullptr, nullptr},  {".EMF", NativeKind, nullptr, nullptr},
-        {".JPG", JpegKind, "ifjpeg.spi", "JPG"}, {".JPE", JpegKind, "ifjpeg.spi", "JPG"},
-        {".J6I", JpegKind, "ifjpeg.spi", "JPG"}, {".GIF", GifKind, "ifgif.spi", "GIF"},
-        {".CAM", CamKind, "ifcam.spi", "CAM"},   {".TIF", TiffKind, "iftiff.spi", "TIFF"},
-        {".PIC", PicKind, "ifpic.spi", "PIC"},   {".P2", Pic2Kind, "ifpic2.spi", "PIC2"},
-        {".MAG", MagKind, "ifmag.spi", "MAG"},   {".Q4", Xld4Kind, "ifxld4.spi", "XLD4"},
-        {".PI", PiKind, "ifpi.spi", "PI"},
+        {".BMP", NativeKind, nullptr, nullptr},    {".ICO", NativeKind, nullptr, nullptr},
+        {".WMF", NativeKind, nullptr, nullptr},    {".EMF", NativeKind, nullptr, nullptr},
+        {".JPG", JpegKind, "ifjpeg.spi", "JPG"},   {".JPE", JpegKind, "ifjpeg.spi", "JPG"},
+        {".J6I", JpegKind, "ifjpeg.spi", "JPG"},   {".GIF", GifKind, "ifgif.spi", "GIF"},
+        {".CAM", CamKind, "ifcam.spi", "CAM"},     {".TIF", TiffKind, "iftiff.spi", "TIFF"},
+        {".PIC", PicKind, "ifpic.spi", "PIC"},     {".P2", Pic2Kind, "ifpic2.spi", "PIC2"},
+        {".MAG", MagKind, "ifmag.spi", "MAG"},     {".Q4", Xld4Kind, "ifxld4.spi", "XLD4"},
+        {".PI", PiKind, "ifpi.spi", "PI"},         {".HEIC", HeifKind, "ifheif.spi", "HEIF"},
+        {".HEIF", HeifKind, "ifheif.spi", "HEIF"}, {".HIF", HeifKind, "ifheif.spi", "HEIF"},
+        {".PNG", PngKind, "ifpng.spi", "PNG"},     {".WEBP", WebpKind, "ifwebp.spi", "WEBP"},
     };
     for (const Decoder& decoder : decoders) {
         if (extension == QLatin1String(decoder.extension))
@@ -189,11 +192,23 @@ void TAll::loadNative(const QString& extension) {
     setPicture(image);
 }
 
+namespace {
+
+// The kinds whose size is asked for before decoding and whose thumbnails come from the
+// plug-in's preview: JPEG always, today's formats where their plug-in has one.
+bool isSizedKind(int kind) {
+    return kind == TAll::JpegKind || kind == TAll::HeifKind || kind == TAll::PngKind ||
+           kind == TAll::WebpKind;
+}
+
+} // namespace
+
 void TAll::loadThroughPlugin(const Decoder& decoder) {
     // Loaded for this one picture; freed on every way out of this function.
     const platform::Library library(QString::fromLatin1(decoder.pluginFile));
-    if (decoder.kind != JpegKind)
-        forgetThumbnailState(); // only JPEG pictures have thumbnails and reported sizes
+    const bool sized = isSizedKind(decoder.kind);
+    if (!sized)
+        forgetThumbnailState(); // only these pictures have thumbnails and reported sizes
     const QString notFoundText = QStringLiteral("IF%1.SPI not found").arg(decoder.label);
     if (!library.isLoaded()) {
         fail(PluginNotFound, notFoundText);
@@ -202,15 +217,15 @@ void TAll::loadThroughPlugin(const Decoder& decoder) {
 
     Exports exports;
     exports.getPicture = library.symbol<GetPictureFunc>("GetPicture");
-    // JPEG pictures for their size; the formats of older computers for their dot proportions.
-    const bool asksForInfo = decoder.kind == JpegKind || decoder.kind == PicKind ||
-                             decoder.kind == Pic2Kind || decoder.kind == MagKind ||
-                             decoder.kind == PiKind;
+    // Sized pictures for their size; the formats of older computers for their dot proportions.
+    const bool asksForInfo = sized || decoder.kind == PicKind || decoder.kind == Pic2Kind ||
+                             decoder.kind == MagKind || decoder.kind == PiKind;
     if (asksForInfo) {
         exports.getPictureInfo = library.symbol<GetPictureInfoFunc>("GetPictureInfo");
         exports.getPreview = library.symbol<GetPreviewFunc>("GetPreview");
     }
-    // A plug-in without a function this load calls cannot serve it: it counts as missing.
+    // A plug-in without a function this load calls cannot serve it: it counts as missing. A
+    // JPEG thumbnail needs the preview; the other sized kinds fall back on the whole picture.
     const bool jpegThumbnail = decoder.kind == JpegKind && preView_;
     const bool complete = (jpegThumbnail ? exports.getPreview : exports.getPicture) &&
                           (!asksForInfo || exports.getPictureInfo);
@@ -221,19 +236,21 @@ void TAll::loadThroughPlugin(const Decoder& decoder) {
 
     // The plug-ins take the name as the file system spells it, NUL-terminated.
     const QByteArray fileName = QFile::encodeName(pictureName_);
-    if (decoder.kind == JpegKind)
-        loadJpeg(fileName, exports);
+    if (sized)
+        loadSized(fileName, exports, decoder.kind == JpegKind);
     else
         loadOther(fileName, exports);
 }
 
-void TAll::loadJpeg(const QByteArray& fileName, const Exports& exports) {
-    // The stream starts at 0 in JPEG files and at 128 or 172 in the usual J6I files; the main
-    // window gives the offset from the J6I header for the others.
+void TAll::loadSized(const QByteArray& fileName, const Exports& exports, bool isJpeg) {
+    // A JPEG stream starts at 0 in JPEG files and at 128 or 172 in the usual J6I files; the main
+    // window gives the offset from the J6I header for the others. Other files start at 0.
+    const std::vector<int32_t> offsets =
+        isJpeg ? std::vector<int32_t>{0, 128, 172, JpegOffset} : std::vector<int32_t>{0};
     PictureInfo info{};
     int32_t result = SPI_UNKNOWN_FORMAT;
     int32_t offset = 0;
-    for (const int32_t candidate : {0, 128, 172, JpegOffset}) {
+    for (const int32_t candidate : offsets) {
         info = {};
         result = exports.getPictureInfo(fileName.constData(), candidate, SPI_INPUT_FILE, &info);
         if (result == SPI_SUCCESS) {
@@ -248,18 +265,27 @@ void TAll::loadJpeg(const QByteArray& fileName, const Exports& exports) {
     platform::GlobalFree(info.hInfo); // the text information is not used
     orgWidth_ = info.width;
     orgHeight_ = info.height;
-    const QSize size = preView_ ? QSize(quarterRoundedUp(info.width), quarterRoundedUp(info.height))
-                                : QSize(info.width, info.height);
+
+    platform::OwnedBlock infoBlock;
+    platform::OwnedBlock bitsBlock;
+    const auto decode = [&](GetPictureFunc function) {
+        return function(fileName.constData(), offset, SPI_INPUT_FILE, infoBlock.receive(),
+                        bitsBlock.receive(), nullptr, 0);
+    };
+    // A thumbnail is the plug-in's quarter-size preview; a picture other than JPEG whose
+    // plug-in has none shows whole.
+    bool preview = preView_ && exports.getPreview;
+    result = preview ? decode(exports.getPreview) : SPI_NOT_IMPLEMENTED;
+    if (!preview || (!isJpeg && result == SPI_NOT_IMPLEMENTED)) {
+        preview = false;
+        result = decode(exports.getPicture);
+    }
+    const QSize size = preview ? QSize(quarterRoundedUp(info.width), quarterRoundedUp(info.height))
+                               : QSize(info.width, info.height);
     if (size.isEmpty()) {
         failWithResult(SPI_BROKEN_DATA);
         return;
     }
-
-    const GetPictureFunc decode = preView_ ? exports.getPreview : exports.getPicture;
-    platform::OwnedBlock infoBlock;
-    platform::OwnedBlock bitsBlock;
-    result = decode(fileName.constData(), offset, SPI_INPUT_FILE, infoBlock.receive(),
-                    bitsBlock.receive(), nullptr, 0);
     if (result != SPI_SUCCESS) {
         failWithResult(result);
         return;
@@ -269,6 +295,7 @@ void TAll::loadJpeg(const QByteArray& fileName, const Exports& exports) {
         failWithResult(decoded.result);
         return;
     }
+    paletteMode_ = decoded.bitCount <= 8 && platform::screenBitsPerPixel() == 8;
     const QImage picture = fittedTo(decoded.image, size);
     if (picture.isNull()) {
         failWithResult(SPI_NO_MEMORY);

@@ -37,6 +37,11 @@ public:
         Xld4Kind = 7,
         PiKind = 8,
         CamKind = 9,
+        // Today's phone and web pictures: thumbnails from the plug-in's GetPreview where it has
+        // one, else from the whole picture; thumbnail mode stays on after them.
+        HeifKind = 10,
+        PngKind = 11,
+        WebpKind = 12,
     };
 
     // Values of Error besides 0 (loaded or cleared) and a plug-in's own result code.
@@ -55,7 +60,8 @@ public:
     // Thumbnail mode; loads the current picture again when there is one.
     void setPreView(bool preView);
 
-    // The size the JPEG plug-in reported for the last JPEG picture; 0 for other formats.
+    // The size the plug-in reported for the last JPEG, HEIF, PNG or WebP picture; 0 for other
+    // formats.
     int orgWidth() const { return orgWidth_; }
     int orgHeight() const { return orgHeight_; }
 
@@ -78,7 +84,9 @@ private:
     void load();
     void loadNative(const QString& extension);
     void loadThroughPlugin(const Decoder& decoder);
-    void loadJpeg(const QByteArray& fileName, const Exports& exports);
+    // JPEG, HEIF, PNG and WebP pictures: their size asked for first, a thumbnail from the
+    // plug-in's preview where it has one.
+    void loadSized(const QByteArray& fileName, const Exports& exports, bool isJpeg);
     void loadOther(const QByteArray& fileName, const Exports& exports);
     void forgetThumbnailState();
     // Empties the picture and the name and tells the user why.

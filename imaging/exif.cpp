@@ -57,17 +57,19 @@ ExifInfo infoOf(Exiv2::Image& image) {
 }
 
 // The library reports what it finds odd on standard error; a picture viewer has no use for that.
-void silenceLibrary() {
-    static const bool silenced = [] {
+// HEIF files (ISO base media file format) are read only once it is told to.
+void setUpLibrary() {
+    static const bool done = [] {
         Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
+        Exiv2::enableBMFF(true);
         return true;
     }();
-    (void)silenced;
+    (void)done;
 }
 
 template <typename Open> ExifInfo readWith(Open open) noexcept {
     try {
-        silenceLibrary();
+        setUpLibrary();
         Exiv2::Image::AutoPtr image = open();
         if (image.get() == nullptr)
             return {};

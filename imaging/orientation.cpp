@@ -66,7 +66,7 @@ int pictureOrientation(const QString& path, const QString& ext) {
             return AsStored; // the picture's own loading says what is wrong with the file
         }
     }
-    if (!carriesExif(ext))
+    if (!carriesExif(ext) || isHeifExtension(ext))
         return AsStored;
     const int orientation = ReadExifInfo(QFile::encodeName(path).toStdString()).orientation;
     return orientation == 0 ? AsStored : orientation;

@@ -4,7 +4,12 @@
 
 bool carriesExif(const QString& ext) {
     return ext == QLatin1String(".JPG") || ext == QLatin1String(".JPE") ||
-           ext == QLatin1String(".TIF");
+           ext == QLatin1String(".TIF") || isHeifExtension(ext) || ext == QLatin1String(".WEBP");
+}
+
+bool isHeifExtension(const QString& ext) {
+    return ext == QLatin1String(".HEIC") || ext == QLatin1String(".HEIF") ||
+           ext == QLatin1String(".HIF");
 }
 
 std::optional<ExifDateTime> exifShootingDate(const QString& path, const QString& ext) {

@@ -8,11 +8,16 @@
 
 #include <optional>
 
-// Whether files of the extension (upper case with its dot) are read for EXIF data: JPEG and
-// TIFF files.
+// Whether files of the extension (upper case with its dot) are read for EXIF data: JPEG, TIFF,
+// HEIF and WebP files.
 bool carriesExif(const QString& ext);
 
-// The EXIF shooting date of a ".JPG", ".JPE" or ".TIF" file (ext in upper case with its dot);
+// Whether the extension is one of a HEIF file (".HEIC", ".HEIF", ".HIF"). Their decoder applies
+// the container's own rotation and mirroring, which already stand the picture upright: their
+// EXIF orientation must not turn it again.
+bool isHeifExtension(const QString& ext);
+
+// The EXIF shooting date of a file carriesExif names (ext in upper case with its dot);
 // nothing for other files, or when the file gives none.
 std::optional<ExifDateTime> exifShootingDate(const QString& path, const QString& ext);
 

@@ -244,7 +244,7 @@ bool Job::loadPicture(size_t index, LoadedPicture& picture) {
     // camera was held turns it upright (with the rotation switch on), and the shooting date is
     // the date line's. Read only when one of them is asked for.
     const ExifInfo exif = prefetched ? prefetched->exif : exifOf(entry, ext);
-    const int orientation = request_.turnJ6I ? exif.orientation : 0;
+    const int orientation = request_.turnJ6I && !isHeifExtension(ext) ? exif.orientation : 0;
     QSize stored; // as the decoder reported it where it was asked for a smaller picture
     MinimumForStoredSize minimumFor;
     if (decodedSmaller(ext))

@@ -69,17 +69,22 @@ TEST(PagesTest, FileTypesFollowTheOptionalPlugins) {
     EXPECT_EQ(plain[12], QStringLiteral("すべての画像ﾌｧｲﾙ"));
     EXPECT_EQ(plain[13], QStringLiteral("*.J6I;*.JPG;*.TIF;*.GIF;*.BMP"));
 
-    // Each present plug-in adds its type after GIF, in the fixed order CAM, MAG, PI, PIC, and its
-    // mask to all picture files; an absent one leaves no gap.
+    // Each present plug-in adds its type after GIF, in the fixed order CAM, MAG, PI, PIC, HEIC,
+    // PNG, WEBP, and its masks to all picture files; an absent one leaves no gap.
     const QStringList some = filterWith({"ifpic.spi", "ifcam.spi", "ifmag.spi"});
     ASSERT_EQ(some.size(), 20);
     EXPECT_EQ(some.mid(12, 6), QStringList({"CAM", "*.CAM", "MAG", "*.MAG", "PIC", "*.PIC"}));
     EXPECT_EQ(some[18], QStringLiteral("すべての画像ﾌｧｲﾙ"));
     EXPECT_EQ(some[19], QStringLiteral("*.J6I;*.JPG;*.TIF;*.GIF;*.BMP;*.CAM;*.MAG;*.PIC"));
 
-    const QStringList all = filterWith({"ifcam.spi", "ifmag.spi", "ifpi.spi", "ifpic.spi"});
-    ASSERT_EQ(all.size(), 22);
-    EXPECT_EQ(all.mid(14, 6), QStringList({"MAG", "*.MAG", "PI", "*.PI", "PIC", "*.PIC"}));
+    const QStringList all = filterWith({"ifcam.spi", "ifmag.spi", "ifpi.spi", "ifpic.spi",
+                                        "ifheif.spi", "ifpng.spi", "ifwebp.spi"});
+    ASSERT_EQ(all.size(), 28);
+    EXPECT_EQ(all.mid(14, 12),
+              QStringList({"MAG", "*.MAG", "PI", "*.PI", "PIC", "*.PIC", "HEIC",
+                           "*.HEIC;*.HEIF;*.HIF", "PNG", "*.PNG", "WEBP", "*.WEBP"}));
+    EXPECT_EQ(all[26], QStringLiteral("すべての画像ﾌｧｲﾙ"));
+    EXPECT_TRUE(all[27].endsWith(QStringLiteral(";*.PIC;*.HEIC;*.HEIF;*.HIF;*.PNG;*.WEBP")));
 }
 
 TEST(PagesTest, StartFolderRules) {

@@ -288,6 +288,41 @@ TEST_F(TAllTest, JpegPreviewOfAnotherSizeIsCutToTheThumbnail) {
     EXPECT_EQ(control.picture().pixel(0, 10), qRgb(0, 0, 0));
 }
 
+TEST_F(TAllTest, TodaysFormatsShowThePluginsPreviewOrTheWholePictureInThumbnailMode) {
+    const StandInPlugins standIns;
+    control.setPreView(true);
+    // A plug-in with a preview: the quarter rule, as for JPEG pictures.
+    const QString png = path(QStringLiteral("shot.png"));
+    ASSERT_TRUE(writeFile(png, "400 300 1 1 100 75"));
+    control.setPictureName(png);
+    EXPECT_EQ(control.error(), 0);
+    EXPECT_EQ(control.decoderKind(), TAll::PngKind);
+    EXPECT_EQ(QSize(control.orgWidth(), control.orgHeight()), QSize(400, 300));
+    EXPECT_EQ(control.picture().size(), QSize(100, 75));
+    // One without: the whole picture.
+    const QString webp = path(QStringLiteral("web.WEBP"));
+    ASSERT_TRUE(writeFile(webp, "40 30 1 1 -1 -1"));
+    control.setPictureName(webp);
+    EXPECT_EQ(control.error(), 0);
+    EXPECT_EQ(control.picture().size(), QSize(40, 30));
+    // Thumbnail mode stays on after both: a JPEG picture that follows is a thumbnail too.
+    EXPECT_TRUE(control.preView());
+    const QString jpeg = path(QStringLiteral("after.jpg"));
+    ASSERT_TRUE(writeFile(jpeg, "64 48 1 1 16 12"));
+    control.setPictureName(jpeg);
+    EXPECT_EQ(control.picture().size(), QSize(16, 12));
+    // Out of thumbnail mode every picture shows whole.
+    control.setPreView(false);
+    control.setPictureName(png);
+    EXPECT_EQ(control.picture().size(), QSize(400, 300));
+    // Their plug-in missing says so by the format's name.
+    for (const char* name : {"phone.heic", "phone.HIF"}) {
+        const QString heif = path(QString::fromLatin1(name));
+        ASSERT_TRUE(writeFile(heif, "400 300 1 1 100 75"));
+        expectFailure(heif, QStringLiteral("IFHEIF.SPI not found"), 20);
+    }
+}
+
 TEST_F(TAllTest, CorruptJpegReportsThePluginResult) {
     const QString file = path(QStringLiteral("broken.jpg"));
     ASSERT_TRUE(writeFile(file, makeJpeg(makeQuadrantPicture(64, 64).image).left(20)));

@@ -3,6 +3,7 @@
 // a file comes from its J6I header or its EXIF data.
 #include "imaging/fullsize.h"
 #include "imaging/orientation.h"
+#include "imaging/shootingdate.h"
 #include "platform/dib.h"
 #include "platform/imagecontrol.h"
 #include "platform/memory.h"
@@ -131,3 +132,33 @@ TEST(Orientation, AFileIsTurnedByItsJ6iHeaderOrItsExifData) {
 }
 
 } // namespace
+
+TEST(Orientation, PhonePicturesGiveDatesAndWebPTurnsByItsExifButHeifNot) {
+    TAZU_REQUIRE_TESTDATA();
+    const QString data = testsupport::testdataDir();
+    struct Case {
+        const char* file;
+        const char* ext;
+        int orientation;
+        ExifDateTime taken;
+    };
+    // arrow.heic carries orientation 6, which its container's rotation already satisfies;
+    // xiaomi.heic an EXIF block larger than a JPEG segment can hold.
+    for (const Case& c :
+         {Case{"/heic/arrow.heic", ".HEIC", AsStored, {2018, 7, 31, 14, 52, 7}},
+          Case{"/heic/xiaomi.heic", ".HEIC", AsStored, {2023, 4, 27, 19, 44, 18}},
+          Case{"/heic/cat.hif", ".HIF", AsStored, {2020, 9, 14, 11, 9, 34}},
+          Case{"/webp/Nikon_Coolpix_P7000.webp",
+               ".WEBP",
+               TurnedClockwise,
+               {2010, 10, 21, 11, 22, 48}},
+          Case{"/webp/HTC_Desire.webp", ".WEBP", AsStored, {2011, 5, 6, 9, 59, 48}}}) {
+        SCOPED_TRACE(c.file);
+        const QString path = data + QLatin1String(c.file);
+        EXPECT_EQ(pictureOrientation(path, QLatin1String(c.ext)), c.orientation);
+        const std::optional<ExifDateTime> taken = exifShootingDate(path, QLatin1String(c.ext));
+        ASSERT_TRUE(taken.has_value());
+        EXPECT_TRUE(*taken == c.taken) << taken->year << '-' << taken->month << '-' << taken->day
+                                       << ' ' << taken->hour << ':' << taken->minute;
+    }
+}

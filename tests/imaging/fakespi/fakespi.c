@@ -2,7 +2,8 @@
  * A stand-in decoder plug-in for the cases the real ones cannot show: formats without a plug-in
  * of their own, pixels that are not square, and previews of an unexpected size. The "picture
  * file" is text at the given offset: width, height, x density, y density, preview width, preview
- * height. Pictures are 24-bit and one colour (red 0xC0, green 0x40, blue 0x20).
+ * height. Pictures are 24-bit and one colour (red 0xC0, green 0x40, blue 0x20). A preview width
+ * below 0 makes GetPreview answer that the plug-in has none (SPI_NOT_IMPLEMENTED).
  * Built with WITHOUT_PICTURE_INFO it lacks the GetPictureInfo export.
  */
 #include "plugins/spi.h"
@@ -87,5 +88,7 @@ SPI_EXPORT int32_t GetPreview(const char* buf, int32_t len, uint32_t flag, SpiHa
     (void)flag, (void)progress, (void)lData;
     Description d;
     const int32_t result = describe(buf, len, &d);
+    if (result == SPI_SUCCESS && d.previewWidth < 0)
+        return SPI_NOT_IMPLEMENTED;
     return result == SPI_SUCCESS ? decode(d.previewWidth, d.previewHeight, pHBInfo, pHBm) : result;
 }
