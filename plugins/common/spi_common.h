@@ -92,6 +92,12 @@ private:
     int32_t height_ = 0;
 };
 
+// One channel of a pixel with coverage alpha laid over white paper, rounded: the rule the
+// program uses for every picture with transparency.
+constexpr uint8_t overWhite(unsigned channel, unsigned alpha) {
+    return uint8_t((channel * alpha + 255 * (255 - alpha) + 127) / 255);
+}
+
 // Calls the progress callback, if any; true when the caller asked to stop.
 bool progressAborts(SpiProgressCallback progress, int32_t done, int32_t total, int32_t lData);
 
