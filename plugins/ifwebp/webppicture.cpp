@@ -54,7 +54,7 @@ int32_t WebpPicture::open(const uint8_t* data, size_t size) {
     WebPBitstreamFeatures features;
     if (const VP8StatusCode status = WebPGetFeatures(data, size, &features);
         status != VP8_STATUS_OK)
-        return resultOf(status) == SPI_NO_MEMORY ? SPI_NO_MEMORY : SPI_BROKEN_DATA;
+        return resultOf(status);
     if (features.width <= 0 || features.height <= 0)
         return SPI_BROKEN_DATA;
     canvasWidth_ = features.width;
@@ -126,8 +126,10 @@ int32_t WebpPicture::decode(spi::DibOutput& dib, SpiProgressCallback progress, i
     } else {
         // Alpha needs its own channel until it is laid over white.
         const size_t stride = size_t(frameWidth_) * 4;
+        if (stride > size_t(INT32_MAX))
+            return SPI_NO_MEMORY;
         withAlpha.reset(new (std::nothrow) uint8_t[stride * size_t(frameHeight_)]);
-        if (!withAlpha || stride > size_t(INT32_MAX))
+        if (!withAlpha)
             return SPI_NO_MEMORY;
         config.output.colorspace = MODE_BGRA;
         buffer.rgba = withAlpha.get();
