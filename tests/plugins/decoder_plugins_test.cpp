@@ -9,6 +9,7 @@
 #include "tests/support/spitesting.h"
 #include "tests/support/testpatterns.h"
 #include "tests/support/tiffmaker.h"
+#include "tests/support/webpmaker.h"
 
 #include <gtest/gtest.h>
 
@@ -46,6 +47,13 @@ struct PluginCase {
 
 void PrintTo(const PluginCase& plugin, std::ostream* out) {
     *out << plugin.fileName;
+}
+
+// A colour pattern with one translucent pixel, so that WebP stores its alpha.
+QImage translucentPattern(int width, int height) {
+    QImage image = colourPattern(width, height).convertToFormat(QImage::Format_ARGB32);
+    image.setPixel(2, 3, qRgba(10, 20, 30, 100));
+    return image;
 }
 
 const PluginCase kPlugins[] = {
@@ -246,6 +254,39 @@ const PluginCase kPlugins[] = {
                 return std::vector<QByteArray>{
                     makePicFile(colourPattern(40, 300)),
                     makePicFile(indexedPattern(40, 300, 256), {.bits = 8}),
+                };
+            },
+        .progressHeight = 300,
+    },
+    {
+        .fileName = "ifwebp.spi",
+        .aboutMentions = "ifwebp",
+        .extensions = "*.WEBP",
+        .formatName = "WEBP",
+        .hasPreview = false,
+        .decodesScaled = false,
+        .sample = [] { return makeWebp(colourPattern(12, 9)); },
+        .damageable =
+            [] {
+                const QImage translucent = translucentPattern(6, 5);
+                return std::vector<QByteArray>{
+                    makeWebp(colourPattern(7, 5), {.lossless = false}),
+                    makeWebp(translucent),
+                    makeWebp(translucent, {.lossless = false}),
+                    makeWebpAnimation(
+                        {{.image = translucent, .left = 2},
+                         {.image = colourPattern(8, 6), .options = {.lossless = false}}},
+                        8, 6),
+                };
+            },
+        .nearMisses = {QByteArray("RIFF"), QByteArray("RIFF\x24\0\0\0WAVEfmt ", 16)},
+        .tall =
+            [] {
+                return std::vector<QByteArray>{
+                    makeWebp(colourPattern(40, 300)),
+                    makeWebp(colourPattern(40, 300), {.lossless = false}),
+                    makeWebp(translucentPattern(40, 300), {.lossless = false}),
+                    makeWebpAnimation({{.image = colourPattern(40, 296), .top = 4}}, 40, 300),
                 };
             },
         .progressHeight = 300,
