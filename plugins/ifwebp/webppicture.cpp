@@ -29,10 +29,6 @@ int32_t resultOf(VP8StatusCode status) {
     }
 }
 
-// One channel of coverage alpha over white, rounded as the program does for BMP alpha.
-uint8_t overWhite(uint32_t channel, uint32_t alpha) {
-    return uint8_t((channel * alpha + 255 * (255 - alpha) + 127) / 255);
-}
 
 struct IDecoderDeleter {
     void operator()(WebPIDecoder* decoder) const { WebPIDelete(decoder); }
@@ -144,9 +140,9 @@ int32_t WebpPicture::decode(spi::DibOutput& dib, SpiProgressCallback progress, i
             const uint8_t* from = withAlpha.get() + size_t(y) * buffer.stride;
             uint8_t* to = dib.row(frameTop_ + y) + size_t(frameLeft_) * 3;
             for (int32_t x = 0; x < frameWidth_; ++x, from += 4, to += 3) {
-                to[0] = overWhite(from[0], from[3]);
-                to[1] = overWhite(from[1], from[3]);
-                to[2] = overWhite(from[2], from[3]);
+                to[0] = spi::overWhite(from[0], from[3]);
+                to[1] = spi::overWhite(from[1], from[3]);
+                to[2] = spi::overWhite(from[2], from[3]);
             }
         }
     }
