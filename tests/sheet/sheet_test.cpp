@@ -421,6 +421,31 @@ TEST(SheetPictures, MagPiAndPicPicturesOfAFolderArePrinted) {
         EXPECT_TRUE(text.contains(QFileInfo(file).fileName())) << qPrintable(file);
 }
 
+// A folder of a phone's and a camera's HEIF photographs prints with their shooting dates.
+TEST(SheetPictures, HeifPhotographsOfAFolderArePrintedWithTheirShootingDates) {
+    TAZU_REQUIRE_TESTDATA();
+    QTemporaryDir dir;
+    const QString heic = testdataDir() + QStringLiteral("/heic/");
+    for (const char* file : {"arrow.heic", "xiaomi.heic", "test.heic", "cat.hif"})
+        ASSERT_TRUE(QFile::copy(heic + QLatin1String(file), dir.filePath(QLatin1String(file))));
+    ScopedSettingsFile settings;
+    const QStringList types = installedFileTypeFilter().split(u'|');
+    const qsizetype heifType = types.indexOf(QStringLiteral("HEIC"));
+    ASSERT_GE(heifType, 0) << "the HEIF plug-in is built";
+    ASSERT_TRUE(settings.write("[TForm1]\r\nFilter=" + QByteArray::number(heifType / 2) +
+                               "\r\n[PRNSET]\r\nDate=1\r\n"));
+    const QString out = dir.filePath(QStringLiteral("sheet.pdf"));
+    const SheetRun run = runSheetProgram(
+        {dir.path(), QStringLiteral("-o"), out, QStringLiteral("--ini"), settings.path()});
+    EXPECT_EQ(run.status, 0) << qPrintable(run.errors);
+    EXPECT_TRUE(run.errors.contains(QStringLiteral("page 1 printed (4/4 pictures)")))
+        << qPrintable(run.errors);
+    const QString text = pageText(out, 1);
+    for (const char* taken :
+         {"18/07/31 14:52:07", "23/04/27 19:44:18", "23/09/03 09:28:14", "20/09/14 11:09:34"})
+        EXPECT_TRUE(text.contains(QLatin1String(taken))) << taken << qPrintable(text);
+}
+
 TEST(SampleMaker, OptionsGiveTheUsageInsteadOfAFolder) {
     QTemporaryDir dir;
     QProcess samples;
