@@ -20,6 +20,12 @@ constexpr png_uint_32 kMaxSide = 1000000;
 // included), and how many text and unknown chunks it keeps.
 constexpr png_alloc_size_t kMaxChunkBytes = 8u << 20;
 constexpr png_uint_32 kMaxCachedChunks = 256;
+// The largest block libpng is given. Its biggest legitimate ones are rows (8 bytes a pixel at
+// most); a text chunk's buffer is allocated (and zeroed) at the length the chunk declares, which
+// libpng itself only warns about, so a small file could otherwise ask for 2 GB. A refused chunk
+// buffer is a damaged ancillary chunk, left out.
+constexpr png_alloc_size_t kMaxLibpngBlock = kMaxChunkBytes;
+static_assert(png_alloc_size_t(kMaxSide) * 8 + 64 <= kMaxLibpngBlock);
 
 // Deflate turns each byte into at most 1032 bytes (a 258-byte match in two bits). A picture
 // claiming more pixel bytes than its compressed data can hold cannot be complete, and is refused
@@ -95,6 +101,8 @@ void PngPicture::readData(png_structp png, png_bytep target, size_t count) {
 }
 
 png_voidp PngPicture::allocate(png_structp png, png_alloc_size_t size) {
+    if (size > kMaxLibpngBlock)
+        return nullptr;
     png_voidp pointer = std::malloc(size);
     if (!pointer)
         static_cast<PngPicture*>(png_get_mem_ptr(png))->outOfMemory_ = true;

@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QImage>
 
+#include <sys/resource.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -321,6 +322,23 @@ TEST(PngPlugin, DecompressionBombsAreRefused) {
         declaringSize(firstRows.left(pngChunkOffset(firstRows, "IEND")), 20000, 20000);
     EXPECT_EQ(pngPlugin().decode(bomb, dib), SPI_BROKEN_DATA);
     EXPECT_TRUE(dib.isEmpty());
+}
+
+// A text chunk declaring 1.5 GB in a small file: libpng would allocate and zero a buffer of that
+// length before reading it.
+TEST(PngPlugin, ChunkLengthsDoNotDecideWhatIsAllocated) {
+    const PngSpec spec = patternPngSpec(8, 6, 2, 8);
+    QByteArray png = insertPngChunk(makePng(spec), "IDAT", "tEXt", QByteArray("Comment\0lie", 11));
+    putBigEndian32(png, pngChunkOffset(png, "tEXt"), 1593835534);
+    rusage before{};
+    getrusage(RUSAGE_SELF, &before);
+    PictureDescription description;
+    Dib dib;
+    EXPECT_NE(pngPlugin().describe(png, description), SPI_SUCCESS);
+    EXPECT_NE(pngPlugin().decode(png, dib), SPI_SUCCESS);
+    rusage after{};
+    getrusage(RUSAGE_SELF, &after);
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 256 * 1024) << "kilobytes";
 }
 
 // A picture whose data ends early keeps its complete top rows, black below them; with no
