@@ -6,6 +6,7 @@
 #include "tests/support/magmaker.h"
 #include "tests/support/picmaker.h"
 #include "tests/support/pimaker.h"
+#include "tests/support/pngmaker.h"
 #include "tests/support/spitesting.h"
 #include "tests/support/testpatterns.h"
 #include "tests/support/tiffmaker.h"
@@ -288,6 +289,42 @@ const PluginCase kPlugins[] = {
                     makeWebp(translucentPattern(40, 300), {.lossless = false}),
                     makeWebpAnimation({{.image = colourPattern(40, 296), .top = 4}}, 40, 300),
                 };
+            },
+        .progressHeight = 300,
+    },
+    {
+        .fileName = "ifpng.spi",
+        .aboutMentions = "ifpng",
+        .extensions = "*.PNG",
+        .formatName = "PNG",
+        .hasPreview = false,
+        .decodesScaled = false,
+        .sample = [] { return makePng(patternPngSpec(12, 9, 2, 8)); },
+        .damageable =
+            [] {
+                PngSpec grey = patternPngSpec(7, 5, 0, 2);
+                grey.interlaced = true;
+                grey.transparent = std::vector<uint16_t>{1};
+                grey.texts = {{"Comment", "c"}};
+                PngSpec palette = patternPngSpec(5, 4, 3, 4);
+                palette.palette[3] = qRgba(1, 2, 3, 100);
+                palette.density = PngDensity{.x = 2835, .y = 2835};
+                PngSpec alpha = patternPngSpec(5, 4, 6, 16);
+                alpha.interlaced = true;
+                return std::vector<QByteArray>{makePng(grey), makePng(palette), makePng(alpha),
+                                               makePng(patternPngSpec(4, 3, 4, 8))};
+            },
+        .nearMisses = {QByteArray("\x89PNG\r\n\x1a\n", 8),
+                       QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIDAT", 16) + QByteArray(17, '\0')},
+        .tall =
+            [] {
+                PngSpec palette = patternPngSpec(40, 300, 3, 8);
+                palette.interlaced = true;
+                PngSpec alpha = patternPngSpec(40, 300, 6, 8);
+                alpha.interlaced = true;
+                return std::vector<QByteArray>{makePng(patternPngSpec(40, 300, 2, 8)),
+                                               makePng(palette), makePng(alpha),
+                                               makePng(patternPngSpec(40, 300, 4, 16))};
             },
         .progressHeight = 300,
     },
