@@ -29,7 +29,6 @@ int32_t resultOf(VP8StatusCode status) {
     }
 }
 
-
 struct IDecoderDeleter {
     void operator()(WebPIDecoder* decoder) const { WebPIDelete(decoder); }
 };

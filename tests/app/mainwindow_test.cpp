@@ -236,6 +236,51 @@ TEST_F(MainWindowTest, MagPiAndPicPicturesAreListedAndShownWithSquareDots) {
     EXPECT_TRUE(answers.messages.empty()) << qPrintable(answers.texts().join('\n'));
 }
 
+// A phone's HEIC photograph, a PNG and a WebP photograph stored on its side: listed by their
+// file types, shown as thumbnails (the HEIC upright by its own rotation, the WebP turned by its
+// EXIF orientation) and opened in the viewer.
+TEST_F(MainWindowTest, HeicPngAndWebpPicturesAreListedShownAndOpened) {
+    TAZU_REQUIRE_TESTDATA();
+    const QString data = testsupport::testdataDir();
+    for (const char* file :
+         {"/heic/arrow.heic", "/png/basn2c08.png", "/webp/Nikon_Coolpix_P7000.webp"})
+        ASSERT_TRUE(QFile::copy(data + QLatin1String(file),
+                                pictures_.filePath(QFileInfo(QLatin1String(file)).fileName())));
+    start(folder_);
+    RecordingAnswerer answers;
+    platform::FilterComboBox* types = Form1->FilterComboBox1;
+    QStringList names;
+    for (int i = 0; i < types->count(); ++i)
+        names.append(types->itemText(i));
+    for (const char* type : {"HEIC", "PNG", "WEBP"}) {
+        ASSERT_TRUE(names.contains(QLatin1String(type))) << type;
+        types->setItemIndex(int(names.indexOf(QLatin1String(type))));
+        Form1->FilterComboBox1Change();
+        EXPECT_EQ(FileCount, 1) << type;
+    }
+    types->setItemIndex(int(names.size() - 1));
+    Form1->FilterComboBox1Change();
+    ASSERT_EQ(FileCount, 3);
+
+    Form1->Button2Click();
+    EXPECT_TRUE(answers.messages.empty()) << qPrintable(answers.texts().join('\n'));
+    // In name order: arrow.heic (3024 × 4032 as shown), basn2c08.png (32 × 32), the Nikon WebP
+    // (3648 × 2736 stored, tall when turned).
+    const QSize arrow = thumbnail(0)->picture().size();
+    EXPECT_EQ(arrow, QSize(756, 1008)) << "a quarter, from the picture";
+    EXPECT_LT(thumbnail(0)->geometry().width(), thumbnail(0)->geometry().height());
+    EXPECT_EQ(thumbnail(1)->picture().size(), QSize(32, 32)) << "no preview: the whole picture";
+    EXPECT_LT(thumbnail(2)->picture().width(), thumbnail(2)->picture().height())
+        << "turned by its EXIF orientation";
+
+    Form1->show();
+    Form1->CellDblClick(0);
+    ASSERT_TRUE(Form2->isVisible());
+    EXPECT_EQ(Form2->All1->picture().size(), QSize(3024, 4032));
+    Form2->close();
+    EXPECT_TRUE(answers.messages.empty()) << qPrintable(answers.texts().join('\n'));
+}
+
 TEST_F(MainWindowTest, APageClickDuringAPageFillShowsTheNewPage) {
     for (int i = 0; i < 9; ++i)
         makeJpeg(QStringLiteral("%1.jpg").arg(i), 64, 48);
