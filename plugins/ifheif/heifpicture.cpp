@@ -107,6 +107,10 @@ int32_t HeifPicture::open(const uint8_t* data, size_t size) {
 }
 
 int32_t HeifPicture::decode(spi::DibOutput& dib, SpiProgressCallback progress, int32_t lData) {
+    // libheif decodes into a picture of up to 4 bytes a pixel before the DIB is made: one the
+    // 32-bit size rule would refuse is refused before it is decoded.
+    if (int64_t(width_) * height_ * 4 > INT32_MAX)
+        return SPI_NO_MEMORY;
     if (spi::progressAborts(progress, 0, height_, lData))
         return SPI_ABORTED;
     int32_t targetWidth = width_;
