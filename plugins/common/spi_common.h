@@ -5,6 +5,7 @@
 
 #include "plugins/spi.h"
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -115,6 +116,16 @@ template <typename Body> int32_t resultOf(Body&& body) noexcept {
 
 // A block holding text and its terminating NUL, for PictureInfo::hInfo; null without memory.
 SpiHandle textBlock(const std::string& text);
+
+// A density as PictureInfo holds it: rounded, at least 1 and at most 65535 (1 for what is not a
+// number).
+inline uint16_t clampDensity(double value) {
+    if (!(value >= 1.0))
+        return 1;
+    if (value >= 65535.0)
+        return 65535;
+    return uint16_t(std::lround(value));
+}
 
 // Pixel density as PictureInfo reports it, and the same for the DIB header (0 when unknown).
 struct Densities {

@@ -44,14 +44,6 @@ uint32_t bigEndian32(const uint8_t* p) {
     return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | uint32_t(p[3]);
 }
 
-uint16_t clampDensity(double value) {
-    if (!(value >= 1.0))
-        return 1;
-    if (value >= 65535.0)
-        return 65535;
-    return uint16_t(std::lround(value));
-}
-
 } // namespace
 
 bool hasPngSignature(const uint8_t* data, size_t size) {
@@ -163,16 +155,16 @@ spi::Densities PngPicture::densities() const {
     if (!png_get_pHYs(png_, info_, &x, &y, &unit) || x == 0 || y == 0)
         return result;
     if (unit == PNG_RESOLUTION_METER) {
-        result.x = clampDensity(x * 0.0254);
-        result.y = clampDensity(y * 0.0254);
+        result.x = spi::clampDensity(x * 0.0254);
+        result.y = spi::clampDensity(y * 0.0254);
         result.xPelsPerMeter = int32_t(std::min<png_uint_32>(x, INT32_MAX));
         result.yPelsPerMeter = int32_t(std::min<png_uint_32>(y, INT32_MAX));
         return result;
     }
     // Only the ratio means something: brought into the 16-bit range when it lies beyond.
     const double scale = std::min(1.0, 65535.0 / std::max(x, y));
-    result.x = clampDensity(x * scale);
-    result.y = clampDensity(y * scale);
+    result.x = spi::clampDensity(x * scale);
+    result.y = spi::clampDensity(y * scale);
     return result;
 }
 

@@ -109,14 +109,6 @@ void unpackRow(const uint8_t* source, uint16_t bits, uint32_t count, uint8_t* ta
         target[x] = sampleAt(source, x, bits);
 }
 
-uint16_t clampDensity(double value) {
-    if (!(value >= 1.0))
-        return 1;
-    if (value >= 65535.0)
-        return 65535;
-    return uint16_t(std::lround(value));
-}
-
 int32_t pelsPerMeter(double dotsPerInch) {
     const double value = dotsPerInch / 0.0254;
     return value >= double(INT32_MAX) ? INT32_MAX : int32_t(std::lround(value));
@@ -208,16 +200,16 @@ spi::Densities TiffPicture::densities() const {
             scale = 65535.0 / larger;
         else if (smaller < 1.0)
             scale = std::min(1.0 / smaller, 65535.0 / larger);
-        result.x = clampDensity(x * scale);
-        result.y = clampDensity(y * scale);
+        result.x = spi::clampDensity(x * scale);
+        result.y = spi::clampDensity(y * scale);
         return result;
     }
     if (unit == RESUNIT_CENTIMETER) {
         x *= 2.54;
         y *= 2.54;
     }
-    result.x = clampDensity(x);
-    result.y = clampDensity(y);
+    result.x = spi::clampDensity(x);
+    result.y = spi::clampDensity(y);
     result.xPelsPerMeter = pelsPerMeter(x);
     result.yPelsPerMeter = pelsPerMeter(y);
     return result;
