@@ -73,7 +73,11 @@ template <typename Open> ExifInfo readWith(Open open) noexcept {
         Exiv2::Image::AutoPtr image = open();
         if (image.get() == nullptr)
             return {};
-        return infoOf(*image);
+        const ExifInfo info = infoOf(*image);
+        // Reading a file's XMP packet registers the namespaces it brings in a table the library
+        // never frees; nothing here needs them afterwards.
+        Exiv2::XmpProperties::unregisterNs();
+        return info;
     } catch (...) {
         // Exiv2::AnyError for what it cannot read, std::bad_alloc for what it cannot hold,
         // and whatever else: no EXIF.
