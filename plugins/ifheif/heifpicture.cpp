@@ -155,18 +155,15 @@ int32_t HeifPicture::decode(spi::DibOutput& dib, SpiProgressCallback progress, i
     const int32_t sourceHeight = heif_image_get_height(image.get(), heif_channel_interleaved);
     if (!plane || sourceWidth <= 0 || sourceHeight <= 0 || stride <= 0)
         return SPI_BROKEN_DATA;
-    if (!preview_) {
-        targetWidth = sourceWidth;
-        targetHeight = sourceHeight;
-    }
     const int channels =
         heif_image_get_chroma_format(image.get()) == heif_chroma_interleaved_RGBA ? 4 : 3;
     if (const int32_t result = dib.allocate(targetWidth, targetHeight, 24, 0, false);
         result != SPI_SUCCESS)
         return result;
 
-    // Each target pixel averages the source pixels it covers (one to one at full size), each
-    // laid over white first.
+    // Each target pixel averages the source pixels it covers, each laid over white first: one to
+    // one at full size, unless a damaged file decodes to another size than it describes, which
+    // is then fitted to the size described.
     std::vector<int32_t> firstColumn(size_t(targetWidth) + 1);
     for (int32_t k = 0; k <= targetWidth; ++k)
         firstColumn[size_t(k)] = firstCovered(k, sourceWidth, targetWidth);
