@@ -33,7 +33,7 @@ build-asan: deps
 	cmake --build $(ASAN_BUILD) -j$(JOBS)
 
 test-asan: build-asan
-	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j$(JOBS)
+	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp ctest --output-on-failure -j$(JOBS)
 
 test: test-normal test-asan
 

@@ -30,6 +30,7 @@
 #include "printing/printjob.h"
 #include "tests/support/exifmaker.h"
 #include "tests/support/jpegmaker.h"
+#include "tests/support/likenesscorrections.h"
 #include "tests/support/pdfpages.h"
 
 #include <QApplication>
@@ -211,24 +212,9 @@ Floor measureFloor(const PrintRequest& request) {
     return floor;
 }
 
-TAutoLevels automaticLevels() {
-    return {true, 5, 5};
-}
-
 // The scaled job's pages against the full-size job's, for each way of correcting.
 void reportLikeness(PrintRequest request, const QTemporaryDir& folder) {
-    TCorrectionSettings manual;
-    manual.Red = 20;
-    manual.Midtone = 400;
-    manual.Lowtone = 200;
-    struct Corrections {
-        const char* name;
-        TCorrectionSettings settings;
-        AutoLevelsSource levels;
-    };
-    for (const Corrections& corrections :
-         {Corrections{"off", {}, nullptr}, Corrections{"manual", manual, nullptr},
-          Corrections{"automatic levels", {}, automaticLevels}}) {
+    for (const LikenessCorrections& corrections : likenessCorrections()) {
         CorrectionSettings = corrections.settings;
         AutoLevelsFrom = corrections.levels;
         request.scaledLoading = true;

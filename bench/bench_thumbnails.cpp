@@ -5,12 +5,16 @@
 // not decode anything. The TAll page once more with the EXIF data of its eight files read
 // (orientation and shooting date, as the page needs them), against the page alone, and the
 // eight EXIF reads alone as a share of the page (steadier than the difference of two pages on a
-// busy machine). Prints the ratios and the names page's time at the end.
+// busy machine). A page of eight 12-megapixel phone HEIC pictures (the shared iPhone pictures,
+// four copies each), through TAll and through the main window, against the JPEG page of the same
+// size. Prints the ratios and the names page's time at the end.
+// TAZU_PLUGIN_PATH names the plug-in folder, TAZU_TESTDATA the shared test pictures.
 #include "app/Tazu.h"
 #include "bench/direct_decode.h"
 #include "bench/fastest_runs.h"
 #include "imaging/all.h"
 #include "imaging/exif.h"
+#include "platform/filecontrols.h"
 #include "platform/interaction.h"
 #include "tests/support/exifmaker.h"
 #include "tests/support/jpegmaker.h"
@@ -34,8 +38,9 @@ using namespace testsupport;
 namespace {
 
 constexpr int PageSize = 8;
-constexpr int PictureWidth = 4000;
-constexpr int PictureHeight = 3000;
+// The size of an iPhone's photographs, as the HEIC page's.
+constexpr int PictureWidth = 4032;
+constexpr int PictureHeight = 3024;
 
 using Page = std::array<QString, PageSize>;
 
@@ -51,6 +56,17 @@ bool writePage(const QTemporaryDir& folder, Page& page) {
         const QByteArray exif =
             makeExifBlock({1, QByteArrayLiteral("2026:11:03 10:00:0") + char('0' + i), {}});
         if (!writeFile(page[i], withExif(makeJpeg(picture, options), exif)))
+            return false;
+    }
+    return true;
+}
+
+// A phone's folder: the shared 12-megapixel iPhone pictures, alternately, under eight names.
+bool copyHeicPage(const QString& testdata, const QTemporaryDir& folder, Page& page) {
+    const QString phones[] = {QStringLiteral("arrow.heic"), QStringLiteral("pug.heic")};
+    for (int i = 0; i < PageSize; ++i) {
+        page[i] = folder.filePath(QStringLiteral("IMG_%1.HEIC").arg(i + 1, 4, 10, QChar('0')));
+        if (!QFile::copy(testdata + QStringLiteral("/heic/") + phones[i % 2], page[i]))
             return false;
     }
     return true;
@@ -164,6 +180,9 @@ void fillMainWindowPage(benchmark::State& state, const QString& folder, PageWork
         state.SkipWithError("the main window did not start");
         return;
     }
+    // "すべての画像ﾌｧｲﾙ", the last file type, lists the HEIC pictures as well as the JPEG ones.
+    window->FilterComboBox1->setItemIndex(window->FilterComboBox1->count() - 1);
+    window->FilterComboBox1Change();
     window->ThumbsShown = work == PageWork::Thumbnails;
     for (auto _ : state) {
         if (work == PageWork::OpenFolder)
@@ -196,10 +215,22 @@ int main(int argc, char** argv) {
 
     QTemporaryDir folder;
     QTemporaryDir namesFolder;
+    QTemporaryDir heicFolder;
     Page page;
+    Page heicPage;
     if (!folder.isValid() || !writePage(folder, page) || !writeNamesFolder(namesFolder)) {
         std::fprintf(stderr, "bench_thumbnails: cannot write the pictures into %s\n",
                      qPrintable(folder.path()));
+        return 1;
+    }
+    QString testdata = qEnvironmentVariable("TAZU_TESTDATA");
+    if (testdata.isEmpty())
+        testdata = QStringLiteral(TAZU_DEFAULT_TESTDATA);
+    if (!heicFolder.isValid() || !copyHeicPage(testdata, heicFolder, heicPage)) {
+        std::fprintf(stderr,
+                     "bench_thumbnails: no iPhone HEIC pictures in %s/heic; set "
+                     "TAZU_TESTDATA\n",
+                     qPrintable(testdata));
         return 1;
     }
 
@@ -226,6 +257,17 @@ int main(int argc, char** argv) {
         windowPage.c_str(), [path = folder.path()](benchmark::State& state) {
             fillMainWindowPage(state, path, PageWork::Thumbnails);
         }));
+    const std::string heicPageName = "/8xiPhoneHEIC";
+    const std::string tallHeicPage = "TAllPage" + heicPageName;
+    bench::keepFastest(
+        benchmark::RegisterBenchmark(tallHeicPage.c_str(), [&heicPage](benchmark::State& state) {
+            fillTAllPage(state, heicPage, false);
+        }));
+    const std::string windowHeicPage = "MainWindowThumbnailPage" + heicPageName;
+    bench::keepFastest(benchmark::RegisterBenchmark(
+        windowHeicPage.c_str(), [path = heicFolder.path()](benchmark::State& state) {
+            fillMainWindowPage(state, path, PageWork::Thumbnails);
+        }));
     const std::string namesPage = "MainWindowNamesPage/500files";
     bench::keepFastest(benchmark::RegisterBenchmark(
         namesPage.c_str(), [path = namesFolder.path()](benchmark::State& state) {
@@ -241,6 +283,8 @@ int main(int argc, char** argv) {
         {"TAll page / direct decodes", tallPage, directPage, 1.1},
         {"main window thumbnail page / direct decodes", windowPage, directPage, 1.1},
         {"TAll page with EXIF read / without", exifPage, tallPage, 1.03},
+        {"TAll HEIC page / TAll JPEG page", tallHeicPage, tallPage, 2.0, true},
+        {"main window HEIC page / JPEG page", windowHeicPage, windowPage, 2.0, true},
     };
 
     bench::RatioReporter reporter;

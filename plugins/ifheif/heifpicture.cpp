@@ -169,7 +169,8 @@ int32_t HeifPicture::decode(spi::DibOutput& dib, SpiProgressCallback progress, i
         firstColumn[size_t(k)] = firstCovered(k, sourceWidth, targetWidth);
     std::vector<uint32_t> sums(size_t(targetWidth) * 3);
     for (int32_t y = 0; y < targetHeight; ++y) {
-        if (y % kRowsPerProgressBand == 0 && spi::progressAborts(progress, y, targetHeight, lData))
+        if (y > 0 && y % kRowsPerProgressBand == 0 &&
+            spi::progressAborts(progress, y, targetHeight, lData))
             return SPI_ABORTED;
         const int32_t top = firstCovered(y, sourceHeight, targetHeight);
         const int32_t bottom = std::max(top + 1, firstCovered(y + 1, sourceHeight, targetHeight));

@@ -89,6 +89,18 @@ protected:
     }
     static TAll* thumbnail(int cell) { return control<TAll>(QStringLiteral("ls%1").arg(cell)); }
     static QString counter() { return Form1->Label27->text(); }
+    // The names in the file-type list, in its order.
+    static QStringList fileTypeNames() {
+        QStringList names;
+        for (int i = 0; i < Form1->FilterComboBox1->count(); ++i)
+            names.append(Form1->FilterComboBox1->itemText(i));
+        return names;
+    }
+    // Lists the folder's files of the file type at index, as choosing it in the list does.
+    static void chooseFileType(qsizetype index) {
+        Form1->FilterComboBox1->setItemIndex(int(index));
+        Form1->FilterComboBox1Change();
+    }
 
     QTemporaryDir pictures_;
     testsupport::ScopedSettingsFile settings_;
@@ -164,8 +176,7 @@ TEST_F(MainWindowTest, ThumbnailsAreFittedAndABrokenPictureLeavesOnlyItsCellEmpt
     start(folder_);
     RecordingAnswerer answers;
     // The last file type lists every picture file.
-    Form1->FilterComboBox1->setItemIndex(Form1->FilterComboBox1->count() - 1);
-    Form1->FilterComboBox1Change();
+    chooseFileType(Form1->FilterComboBox1->count() - 1);
     ASSERT_EQ(FileCount, 9);
     for (int i = 0; i < CellsPerPage; ++i)
         EXPECT_FALSE(thumbnail(i)->hasPicture()) << "no decoding before the button";
@@ -203,21 +214,16 @@ TEST_F(MainWindowTest, MagPiAndPicPicturesAreListedAndShownWithSquareDots) {
                                 pictures_.filePath(QFileInfo(QLatin1String(file)).fileName())));
     start(folder_);
     RecordingAnswerer answers;
-    platform::FilterComboBox* types = Form1->FilterComboBox1;
-    QStringList names;
-    for (int i = 0; i < types->count(); ++i)
-        names.append(types->itemText(i));
+    const QStringList names = fileTypeNames();
     const qsizetype mag = names.indexOf(QStringLiteral("MAG"));
     ASSERT_GT(mag, names.indexOf(QStringLiteral("GIF"))) << qPrintable(names.join(','));
     EXPECT_EQ(names.mid(mag, 3), QStringList({"MAG", "PI", "PIC"}));
     EXPECT_EQ(names.back(), QStringLiteral("すべての画像ﾌｧｲﾙ"));
     for (const char* type : {"MAG", "PI", "PIC"}) {
-        types->setItemIndex(int(names.indexOf(QLatin1String(type))));
-        Form1->FilterComboBox1Change();
+        chooseFileType(names.indexOf(QLatin1String(type)));
         EXPECT_EQ(FileCount, 1) << type;
     }
-    types->setItemIndex(int(names.size() - 1));
-    Form1->FilterComboBox1Change();
+    chooseFileType(names.size() - 1);
     ASSERT_EQ(FileCount, 3);
 
     Form1->Button2Click();
@@ -248,18 +254,13 @@ TEST_F(MainWindowTest, HeicPngAndWebpPicturesAreListedShownAndOpened) {
                                 pictures_.filePath(QFileInfo(QLatin1String(file)).fileName())));
     start(folder_);
     RecordingAnswerer answers;
-    platform::FilterComboBox* types = Form1->FilterComboBox1;
-    QStringList names;
-    for (int i = 0; i < types->count(); ++i)
-        names.append(types->itemText(i));
+    const QStringList names = fileTypeNames();
     for (const char* type : {"HEIC", "PNG", "WEBP"}) {
         ASSERT_TRUE(names.contains(QLatin1String(type))) << type;
-        types->setItemIndex(int(names.indexOf(QLatin1String(type))));
-        Form1->FilterComboBox1Change();
+        chooseFileType(names.indexOf(QLatin1String(type)));
         EXPECT_EQ(FileCount, 1) << type;
     }
-    types->setItemIndex(int(names.size() - 1));
-    Form1->FilterComboBox1Change();
+    chooseFileType(names.size() - 1);
     ASSERT_EQ(FileCount, 3);
 
     Form1->Button2Click();
@@ -309,8 +310,7 @@ TEST_F(MainWindowTest, ChangingToTheSameFileTypeKeepsEverythingAnotherResets) {
     EXPECT_EQ(PageTop, 8);
     EXPECT_TRUE(Selected[3]);
 
-    Form1->FilterComboBox1->setItemIndex(3); // BMP
-    Form1->FilterComboBox1Change();
+    chooseFileType(3); // BMP
     EXPECT_EQ(FileCount, 3);
     EXPECT_EQ(PageTop, 0);
     EXPECT_FALSE(Selected[3]);
@@ -501,8 +501,7 @@ TEST_F(MainWindowTest, ChangedMemosAreSavedOrAskedAboutBeforeTheWindowLeavesThem
     memoField(0)->setText(memo);
     answers.script = {MessageAnswer::Cancel, MessageAnswer::Cancel, MessageAnswer::Cancel};
     Form1->DirectoryListBox1->setDirectory(otherPath);
-    Form1->FilterComboBox1->setItemIndex(3); // BMP
-    Form1->FilterComboBox1Change();
+    chooseFileType(3); // BMP
     EXPECT_FALSE(Form1->close());
     ASSERT_EQ(answers.messages.size(), 3u);
     for (const platform::MessageRequest& asked : answers.messages) {

@@ -2,6 +2,7 @@
 // its picture, report files it cannot read, read a picture only at the offset it is given,
 // survive damaged bytes, and report progress and stop when asked. One table row a plug-in.
 #include "tests/support/gifmaker.h"
+#include "tests/support/heifmaker.h"
 #include "tests/support/jpegmaker.h"
 #include "tests/support/magmaker.h"
 #include "tests/support/picmaker.h"
@@ -326,6 +327,25 @@ const PluginCase kPlugins[] = {
                                                makePng(palette), makePng(alpha),
                                                makePng(patternPngSpec(40, 300, 4, 16))};
             },
+        .progressHeight = 300,
+    },
+    {
+        .fileName = "ifheif.spi",
+        .aboutMentions = "ifheif",
+        .extensions = "*.HEIC;*.HEIF;*.HIF",
+        .formatName = "HEIF",
+        .hasPreview = true,
+        .decodesScaled = false,
+        .sample = [] { return makeHeif(colourPattern(16, 12)); },
+        // The picture and its alpha plane are coded apart: two streams to damage.
+        .damageable = [] { return std::vector<QByteArray>{makeHeif(translucentPattern(8, 8))}; },
+        .nearMisses = {QByteArray("\0\0\0\x18"
+                                  "ftyp",
+                                  8),
+                       QByteArray("\0\0\0\x14"
+                                  "ftypisom\0\0\0\0isom",
+                                  20)},
+        .tall = [] { return std::vector<QByteArray>{makeHeif(colourPattern(40, 300))}; },
         .progressHeight = 300,
     },
 };

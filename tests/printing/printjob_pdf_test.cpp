@@ -8,6 +8,7 @@
 #include "printing/printjob.h"
 #include "tests/support/answerer.h"
 #include "tests/support/jpegmaker.h"
+#include "tests/support/likenesscorrections.h"
 #include "tests/support/pdfpages.h"
 #include "tests/support/testdata.h"
 
@@ -162,10 +163,6 @@ public:
     std::vector<std::pair<int, int>> levels;
 };
 
-TAutoLevels automaticLevels() {
-    return {true, 5, 5};
-}
-
 TEST(PrintJobPdf, CameraPicturesDecodedAtTheirCellsScalePrintAsAtFullSize) {
     TAZU_REQUIRE_TESTDATA();
     QTemporaryDir dir;
@@ -197,18 +194,7 @@ TEST(PrintJobPdf, CameraPicturesDecodedAtTheirCellsScalePrintAsAtFullSize) {
         EXPECT_EQ(RunPrintJob(request, printer, work, monitor).outcome, PrintOutcome::Ended);
         return rasterisedPdf(pdf, 150);
     };
-    TCorrectionSettings manual;
-    manual.Red = 20;
-    manual.Midtone = 400;
-    manual.Lowtone = 200;
-    struct Corrections {
-        const char* name;
-        TCorrectionSettings settings;
-        AutoLevelsSource levels;
-    };
-    for (const Corrections& corrections :
-         {Corrections{"none", {}, nullptr}, Corrections{"manual", manual, nullptr},
-          Corrections{"automatic", {}, automaticLevels}}) {
+    for (const LikenessCorrections& corrections : likenessCorrections()) {
         SCOPED_TRACE(corrections.name);
         CorrectionSettings = corrections.settings;
         AutoLevelsFrom = corrections.levels;
