@@ -1,15 +1,19 @@
 # The two commands of the quick start, and the steps they are made of.
 #   make run    installs what is missing, builds, makes the sample pictures, starts the program
 #   make test   installs what is missing, builds, runs every test (normal and sanitizer build)
-# Further: make bench (benchmarks), make fuzz (decoder plug-in fuzzers), make format.
+# Further: make install, make package (a Debian package), make check-install (the installed
+# program checked in a temporary prefix, and the package built), make bench (benchmarks),
+# make fuzz (decoder plug-in fuzzers), make format.
 
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
 JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
+PREFIX     ?= /usr/local
 
-.PHONY: run test deps build build-asan samples test-normal test-asan bench fuzz format clean
+.PHONY: run test deps build build-asan samples test-normal test-asan install package \
+        check-install bench fuzz format clean
 
 deps:
 	scripts/install-deps
@@ -36,6 +40,16 @@ test-asan: build-asan
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp ctest --output-on-failure -j$(JOBS)
 
 test: test-normal test-asan
+
+# DESTDIR (for staging) is honoured by cmake --install.
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+package: build
+	cd $(BUILD) && cpack
+
+check-install: build
+	scripts/check-install $(BUILD)
 
 bench: build
 	scripts/install-deps bench

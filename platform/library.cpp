@@ -11,12 +11,24 @@
 namespace platform {
 
 QStringList librarySearchFolders() {
-    QStringList folders{QCoreApplication::applicationDirPath()};
+    const QString program = QCoreApplication::applicationDirPath();
+    QStringList folders{program};
     const QString extra = qEnvironmentVariable("TAZU_PLUGIN_PATH");
     for (const QString& folder : extra.split(u':', Qt::SkipEmptyParts))
         folders << folder;
-    folders << QStringLiteral(TAZU_INSTALLED_PLUGIN_DIR);
+    folders << installedPluginFolder(program);
+    const QString configured = QStringLiteral(TAZU_INSTALLED_PLUGIN_DIR);
+    if (folders.back() != configured)
+        folders << configured;
     return folders;
+}
+
+QString installedPluginFolder(const QString& programFolder) {
+    return QDir::cleanPath(programFolder + u'/' + QStringLiteral(TAZU_PLUGIN_DIR_FROM_PROGRAM));
+}
+
+bool runsInstalled(const QString& programFolder) {
+    return QFileInfo(installedPluginFolder(programFolder)).isDir();
 }
 
 QString findLibrary(const QString& name) {

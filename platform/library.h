@@ -2,8 +2,9 @@
 //
 // A bare name is looked up the way the program always found its plug-ins: first in the
 // program's own folder, then in each folder of the environment variable TAZU_PLUGIN_PATH
-// (separated by ':'), then in the installed plug-in folder. The first folder that holds the file
-// is the one loaded from. A name with a '/' in it is used as it is.
+// (separated by ':'), then in the installed plug-in folder: lib/<arch>/tazu of the installation
+// the program runs from, then that folder of the prefix the program was built for. The first
+// folder that holds the file is the one loaded from. A name with a '/' in it is used as it is.
 #pragma once
 
 #include <QString>
@@ -13,6 +14,14 @@ namespace platform {
 
 // The folders searched for a bare library name, in order.
 QStringList librarySearchFolders();
+
+// The installed plug-in folder of a program in programFolder, relative to it as an installation
+// lays it out (bin/../lib/<arch>/tazu), so that an installation moved elsewhere still has it.
+QString installedPluginFolder(const QString& programFolder);
+
+// Whether a program in programFolder runs installed: its installed plug-in folder exists beside
+// its own. A program in its build folder has its plug-ins beside itself instead.
+bool runsInstalled(const QString& programFolder);
 
 // The absolute path a bare name resolves to, or an empty string when no folder holds it.
 QString findLibrary(const QString& name);

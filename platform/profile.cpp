@@ -1,5 +1,7 @@
 #include "platform/profile.h"
 
+#include "platform/library.h"
+
 #include "platform/codepage.h"
 #include "platform/savefile.h"
 
@@ -58,10 +60,17 @@ QString settingsFilePath(const QString& programName) {
     if (!forced.isEmpty())
         return forced;
     const QFileInfo program(QCoreApplication::applicationFilePath());
-    const QString beside = program.absolutePath() + u'/' +
-                           (programName.isEmpty() ? program.completeBaseName() : programName) +
-                           QStringLiteral(".INI");
-    if (QFileInfo::exists(beside) || QFileInfo(program.absolutePath()).isWritable())
+    return settingsFilePathFor(program.absolutePath(),
+                               programName.isEmpty() ? program.completeBaseName() : programName);
+}
+
+// An installed program keeps its settings in the user's configuration folder even where its
+// folder is writable (a prefix in the user's home, or root's /usr/bin), so that the installation
+// holds nothing of any one user's.
+QString settingsFilePathFor(const QString& programFolder, const QString& programName) {
+    const QString beside = programFolder + u'/' + programName + QStringLiteral(".INI");
+    if (QFileInfo::exists(beside) ||
+        (QFileInfo(programFolder).isWritable() && !runsInstalled(programFolder)))
         return beside;
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
            QStringLiteral("/tazu/tazu.INI");

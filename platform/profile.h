@@ -16,10 +16,14 @@
 namespace platform {
 
 // Where the program keeps its settings: the file named by TAZU_INI; else the program's path
-// with its extension replaced by ".INI" when that file exists or its folder is writable; else
+// with its extension replaced by ".INI" when that file exists, or when the program's folder is
+// writable and the program does not run installed (runsInstalled); else
 // $XDG_CONFIG_HOME/tazu/tazu.INI. A program beside the main one that shares its settings names
 // the main program (programName "tazu" for the file tazu.INI beside it).
 QString settingsFilePath(const QString& programName = {});
+
+// The same rule, TAZU_INI aside, for a program named programName in programFolder.
+QString settingsFilePathFor(const QString& programFolder, const QString& programName);
 
 class Profile {
 public:

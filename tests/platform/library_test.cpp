@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QTemporaryDir>
 
 using namespace platform;
 
@@ -54,8 +55,31 @@ TEST(Library, BareNamesFollowTheSearchOrder) {
         QFile::remove(own);
         EXPECT_EQ(mark, 2);
     }
-    EXPECT_EQ(librarySearchFolders().front(), QCoreApplication::applicationDirPath());
-    EXPECT_EQ(librarySearchFolders().back(), QStringLiteral(TAZU_INSTALLED_PLUGIN_DIR));
+    const QStringList folders = librarySearchFolders();
+    const QString program = QCoreApplication::applicationDirPath();
+    EXPECT_EQ(folders.front(), program);
+    EXPECT_TRUE(folders.contains(installedPluginFolder(program)));
+    EXPECT_EQ(folders.back(), QStringLiteral(TAZU_INSTALLED_PLUGIN_DIR));
+}
+
+// An installation copied into any prefix finds its plug-ins in lib/<arch>/tazu beside its bin
+// folder; a build folder, with its plug-ins beside the program, is no installation.
+TEST(Library, AnInstallationFindsItsPluginFolderWhereverItLies) {
+    QTemporaryDir root;
+    const QString bin = root.filePath(QStringLiteral("some/prefix/usr/bin"));
+    ASSERT_TRUE(QDir().mkpath(bin));
+    EXPECT_FALSE(runsInstalled(bin));
+    const QString plugins = installedPluginFolder(bin);
+    EXPECT_TRUE(plugins.startsWith(root.filePath(QStringLiteral("some/prefix/usr/lib/"))))
+        << plugins.toStdString();
+    EXPECT_TRUE(plugins.endsWith(QStringLiteral("/tazu")));
+    EXPECT_EQ(plugins, QDir::cleanPath(plugins));
+    ASSERT_TRUE(QDir().mkpath(plugins));
+    EXPECT_TRUE(runsInstalled(bin));
+    // The installed folder ends in the same lib/<arch>/tazu as the one configured.
+    EXPECT_TRUE(
+        QStringLiteral(TAZU_INSTALLED_PLUGIN_DIR)
+            .endsWith(plugins.mid(root.filePath(QStringLiteral("some/prefix/usr")).size())));
 }
 
 TEST(Library, FailuresLeaveAnUnloadedHandle) {

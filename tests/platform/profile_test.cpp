@@ -1,4 +1,5 @@
 #include "platform/codepage.h"
+#include "platform/library.h"
 #include "platform/profile.h"
 
 #include <gtest/gtest.h>
@@ -7,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 using namespace platform;
@@ -172,4 +174,25 @@ TEST(Profile, SettingsFileLocation) {
         QCoreApplication::applicationDirPath() + QStringLiteral("/platform_tests.INI");
     EXPECT_EQ(settingsFilePath(), beside);
     qputenv("TAZU_INI", saved);
+}
+
+// An installed program keeps its settings in the user's configuration folder, even in a prefix
+// it may write to, unless a settings file already lies beside it.
+TEST(Profile, AnInstalledProgramKeepsItsSettingsInTheUsersConfiguration) {
+    QTemporaryDir root;
+    const QString bin = root.filePath(QStringLiteral("usr/bin"));
+    ASSERT_TRUE(QDir().mkpath(bin));
+    const QString beside = bin + QStringLiteral("/tazu.INI");
+    EXPECT_EQ(settingsFilePathFor(bin, QStringLiteral("tazu")), beside) << "a build folder";
+
+    ASSERT_TRUE(QDir().mkpath(installedPluginFolder(bin)));
+    const QString configured =
+        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+        QStringLiteral("/tazu/tazu.INI");
+    EXPECT_EQ(settingsFilePathFor(bin, QStringLiteral("tazu")), configured);
+
+    QFile existing(beside);
+    ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
+    existing.close();
+    EXPECT_EQ(settingsFilePathFor(bin, QStringLiteral("tazu")), beside);
 }
