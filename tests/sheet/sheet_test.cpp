@@ -75,6 +75,15 @@ TEST(SheetOptions, OverridesAreReadAndUsageErrorsNamed) {
         EXPECT_FALSE(parseSheetOptions(wrong).error.isEmpty()) << qPrintable(wrong.join(u' '));
 }
 
+TEST(SheetOptions, VersionPrintsTheProgramsVersionAndSucceedsWithoutInputs) {
+    QProcess sheet;
+    sheet.start(QStringLiteral(TAZU_SHEET), {QStringLiteral("--version")});
+    ASSERT_TRUE(sheet.waitForFinished(60000));
+    EXPECT_EQ(sheet.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(sheet.exitCode(), SheetPrinted);
+    EXPECT_EQ(sheet.readAllStandardOutput(), QByteArray("tazu-sheet " TAZU_VERSION "\n"));
+}
+
 QImage flat(QRgb colour) {
     QImage picture(640, 480, QImage::Format_RGB32);
     picture.fill(colour);
