@@ -16,6 +16,10 @@ int main(int argc, char** argv) {
         std::fputs(sheetUsage().toLocal8Bit().constData(), stdout);
         return SheetPrinted;
     }
+    if (parsed.options.version) {
+        std::fputs(sheetVersion().toLocal8Bit().constData(), stdout);
+        return SheetPrinted;
+    }
     if (!parsed.error.isEmpty()) {
         std::fprintf(stderr, "tazu-sheet: %s\n\n%s", parsed.error.toLocal8Bit().constData(),
                      sheetUsage().toLocal8Bit().constData());

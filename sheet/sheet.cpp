@@ -232,6 +232,7 @@ QString sheetUsage() {
         "                           followed by a tab or a comma and its copies\n"
         "      --quiet              no progress\n"
         "  -h, --help               this text\n"
+        "      --version            the version\n"
         "\n"
         "Pictures that cannot be read are named and left out. Exit status: 0 all pictures\n"
         "printed, 1 some or all left out (no file is written when none was printed), 2 usage\n"
@@ -239,77 +240,96 @@ QString sheetUsage() {
         "copies outside 1..99 or naming no file), 3 the output could not be written.\n");
 }
 
+QList<QCommandLineOption> sheetCommandLineOptions() {
+    const auto valued = [](const char* name) {
+        return QCommandLineOption(QString::fromLatin1(name), QString(), QStringLiteral("value"));
+    };
+    const auto flag = [](const char* name) {
+        return QCommandLineOption(QString::fromLatin1(name));
+    };
+    return {QCommandLineOption(QStringList{QStringLiteral("o"), QStringLiteral("output")},
+                               QString(), QStringLiteral("file")),
+            valued("printer"),
+            valued("ini"),
+            valued("columns"),
+            valued("rows"),
+            valued("margins"),
+            valued("gaps"),
+            valued("captions"),
+            valued("font"),
+            valued("date-form"),
+            valued("copies"),
+            valued("select"),
+            flag("landscape"),
+            flag("upright"),
+            flag("no-lines"),
+            flag("quiet"),
+            QCommandLineOption(QStringList{QStringLiteral("h"), QStringLiteral("help")}),
+            flag("version")};
+}
+
+QString sheetVersion() {
+    return QStringLiteral("tazu-sheet " TAZU_VERSION "\n");
+}
+
 ParsedSheetOptions parseSheetOptions(const QStringList& arguments) {
     ParsedSheetOptions parsed;
     SheetOptions& o = parsed.options;
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    const QCommandLineOption output(QStringList{QStringLiteral("o"), QStringLiteral("output")},
-                                    QString(), QStringLiteral("file"));
-    const auto valued = [](const char* name) {
-        return QCommandLineOption(QString::fromLatin1(name), QString(), QStringLiteral("value"));
-    };
-    const QCommandLineOption printer = valued("printer"), ini = valued("ini"),
-                             columns = valued("columns"), rows = valued("rows"),
-                             margins = valued("margins"), gaps = valued("gaps"),
-                             captions = valued("captions"), font = valued("font"),
-                             dateForm = valued("date-form"), copies = valued("copies"),
-                             select = valued("select");
-    const QCommandLineOption landscape(QStringLiteral("landscape")),
-        upright(QStringLiteral("upright")), noLines(QStringLiteral("no-lines")),
-        quiet(QStringLiteral("quiet")),
-        help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
-    parser.addOptions({output, printer, ini, columns, rows, margins, gaps, captions, font, dateForm,
-                       copies, select, landscape, upright, noLines, quiet, help});
+    parser.addOptions(sheetCommandLineOptions());
     if (!parser.parse(QStringList{QStringLiteral("tazu-sheet")} + arguments)) {
         parsed.error = parser.errorText();
         return parsed;
     }
-    o.help = parser.isSet(help);
-    if (o.help)
+    const auto isSet = [&](const char* name) { return parser.isSet(QString::fromLatin1(name)); };
+    const auto value = [&](const char* name) { return parser.value(QString::fromLatin1(name)); };
+    o.help = isSet("help");
+    o.version = isSet("version");
+    if (o.help || o.version)
         return parsed;
     o.inputs = parser.positionalArguments();
-    o.output = parser.value(output);
-    o.printer = parser.value(printer);
-    o.ini = parser.value(ini);
-    o.selectList = parser.value(select);
-    o.landscape = parser.isSet(landscape);
-    o.upright = parser.isSet(upright);
-    o.noLines = parser.isSet(noLines);
-    o.quiet = parser.isSet(quiet);
+    o.output = value("output");
+    o.printer = value("printer");
+    o.ini = value("ini");
+    o.selectList = value("select");
+    o.landscape = isSet("landscape");
+    o.upright = isSet("upright");
+    o.noLines = isSet("no-lines");
+    o.quiet = isSet("quiet");
 
     const auto bad = [&](const QString& what) {
         parsed.error = QStringLiteral("invalid %1").arg(what);
         return parsed;
     };
-    const auto ranged = [&](const QCommandLineOption& option, int minimum, int maximum,
+    const auto ranged = [&](const char* option, int minimum, int maximum,
                             std::optional<int>& into) {
-        if (!parser.isSet(option))
+        if (!isSet(option))
             return true;
-        into = number(parser.value(option), minimum, maximum);
+        into = number(value(option), minimum, maximum);
         return into.has_value();
     };
-    if (!ranged(columns, 1, 50, o.columns))
+    if (!ranged("columns", 1, 50, o.columns))
         return bad(QStringLiteral("--columns (1..50)"));
-    if (!ranged(rows, 1, 99, o.rows))
+    if (!ranged("rows", 1, 99, o.rows))
         return bad(QStringLiteral("--rows (1..99)"));
-    if (!ranged(copies, 1, 99, o.copies))
+    if (!ranged("copies", 1, 99, o.copies))
         return bad(QStringLiteral("--copies (1..99)"));
-    if (parser.isSet(margins)) {
-        o.margins = numbers<4>(parser.value(margins));
+    if (isSet("margins")) {
+        o.margins = numbers<4>(value("margins"));
         if (!o.margins || std::any_of(o.margins->begin(), o.margins->end(),
                                       [](int v) { return v < 0 || v > 999; }))
             return bad(QStringLiteral("--margins (T,B,L,R, each 0..999)"));
     }
-    if (parser.isSet(gaps)) {
-        o.gaps = numbers<2>(parser.value(gaps));
+    if (isSet("gaps")) {
+        o.gaps = numbers<2>(value("gaps"));
         if (!o.gaps ||
             std::any_of(o.gaps->begin(), o.gaps->end(), [](int v) { return v < 0 || v > 500; }))
             return bad(QStringLiteral("--gaps (V,H, each 0..500)"));
     }
-    if (parser.isSet(captions)) {
+    if (isSet("captions")) {
         std::array<bool, 3> lines{};
-        for (const QString& line : parser.value(captions).split(u',', Qt::SkipEmptyParts)) {
+        for (const QString& line : value("captions").split(u',', Qt::SkipEmptyParts)) {
             const QString l = line.trimmed();
             if (l == QLatin1String("name"))
                 lines[0] = true;
@@ -322,18 +342,18 @@ ParsedSheetOptions parseSheetOptions(const QStringList& arguments) {
         }
         o.captions = lines;
     }
-    if (parser.isSet(font)) {
-        const QString value = parser.value(font);
-        const qsizetype comma = value.lastIndexOf(u',');
-        const auto size = comma > 0 ? number(value.mid(comma + 1).trimmed(), 1, 200) : std::nullopt;
+    if (isSet("font")) {
+        const QString text = value("font");
+        const qsizetype comma = text.lastIndexOf(u',');
+        const auto size = comma > 0 ? number(text.mid(comma + 1).trimmed(), 1, 200) : std::nullopt;
         if (!size)
             return bad(QStringLiteral("--font (NAME,SIZE in points)"));
-        QFont chosen(value.left(comma).trimmed());
+        QFont chosen(text.left(comma).trimmed());
         chosen.setPointSize(*size);
         o.font = chosen;
     }
-    if (parser.isSet(dateForm)) {
-        const QString form = parser.value(dateForm);
+    if (isSet("date-form")) {
+        const QString form = value("date-form");
         if (form == QLatin1String("both"))
             o.dateForm = DateAndTime;
         else if (form == QLatin1String("date"))

@@ -5,6 +5,7 @@
 
 #include "printing/printjob.h"
 
+#include <QCommandLineOption>
 #include <QFont>
 #include <QString>
 #include <QStringList>
@@ -38,6 +39,7 @@ struct SheetOptions {
     bool noLines = false;
     bool quiet = false;
     bool help = false;
+    bool version = false;
 };
 
 // The options of a command line (without the program's name); the error is set for a usage
@@ -48,6 +50,10 @@ struct ParsedSheetOptions {
 };
 ParsedSheetOptions parseSheetOptions(const QStringList& arguments);
 QString sheetUsage();
+// The line --version prints: the program's name and version.
+QString sheetVersion();
+// Every option the command line accepts, as the parser takes them.
+QList<QCommandLineOption> sheetCommandLineOptions();
 
 // What the run prints: the request for the job, and the caption font when the settings or the
 // options name one. Corrections and automatic levels are set program-wide from the settings.

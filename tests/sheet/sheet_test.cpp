@@ -31,6 +31,7 @@
 #include <QPrinter>
 #include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -73,6 +74,52 @@ TEST(SheetOptions, OverridesAreReadAndUsageErrorsNamed) {
            QStringLiteral("--captions"), QStringLiteral("title")},
           {QStringLiteral("pics"), QStringLiteral("--colour")}})
         EXPECT_FALSE(parseSheetOptions(wrong).error.isEmpty()) << qPrintable(wrong.join(u' '));
+}
+
+TEST(SheetOptions, VersionPrintsTheProgramsVersionAndSucceedsWithoutInputs) {
+    QProcess sheet;
+    sheet.start(QStringLiteral(TAZU_SHEET), {QStringLiteral("--version")});
+    ASSERT_TRUE(sheet.waitForFinished(60000));
+    EXPECT_EQ(sheet.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(sheet.exitCode(), SheetPrinted);
+    EXPECT_EQ(sheet.readAllStandardOutput(), QByteArray("tazu-sheet " TAZU_VERSION "\n"));
+}
+
+// The manual page's option list and the usage name every option the parser takes, and the
+// page lists no option the parser does not know: an option added or dropped later cannot drift
+// from its documentation.
+TEST(SheetOptions, TheManualPageAndTheUsageListExactlyTheOptionsTheParserTakes) {
+    QFile file(QStringLiteral(TAZU_SHEET_MAN_PAGE));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << TAZU_SHEET_MAN_PAGE;
+    // The headings of the page's tagged paragraphs: the line after each ".TP".
+    QStringList headings;
+    const QStringList lines = QString::fromUtf8(file.readAll()).split(u'\n');
+    for (qsizetype i = 0; i + 1 < lines.size(); ++i)
+        if (lines[i] == QLatin1String(".TP"))
+            headings.append(lines[i + 1]);
+    const QString listed = headings.join(u'\n');
+    const QString usage = sheetUsage();
+
+    QStringList known;
+    for (const QCommandLineOption& option : sheetCommandLineOptions())
+        for (const QString& name : option.names()) {
+            const QString dashes = name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--");
+            known.append(dashes + name);
+            // In roff every hyphen of an option is written "\-".
+            const QString roff = QString(dashes + name).replace(u'-', QLatin1String("\\-"));
+            EXPECT_TRUE(listed.contains(QRegularExpression(QRegularExpression::escape(roff) +
+                                                           QStringLiteral(R"((?!\w|\\-))"))))
+                << qPrintable(dashes + name) << " is not in the manual page's options";
+            EXPECT_TRUE(usage.contains(QRegularExpression(
+                QStringLiteral("[ ,]") + QRegularExpression::escape(dashes + name) +
+                QStringLiteral("(?![\\w-])"))))
+                << qPrintable(dashes + name) << " is not in the usage";
+        }
+    const QRegularExpression documented(QStringLiteral(R"(\\-\\-(\w+(?:\\-\w+)*))"));
+    for (const QRegularExpressionMatch& match : documented.globalMatch(listed)) {
+        const QString option = QStringLiteral("--") + match.captured(1).remove(u'\\');
+        EXPECT_TRUE(known.contains(option)) << qPrintable(option) << " is not an option";
+    }
 }
 
 QImage flat(QRgb colour) {
