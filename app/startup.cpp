@@ -12,8 +12,22 @@
 #include "viewer/Gfull.h"
 
 #include <QApplication>
+#include <QDirIterator>
+#include <QIcon>
 
 namespace {
+
+// The program's icon in every size it carries, for every window; the desktop file name lets a
+// Wayland desktop find the menu entry and its icon for the windows too.
+void setProgramIcon() {
+    QIcon icon;
+    QDirIterator sizes(QStringLiteral(":/icons"), {QStringLiteral("*.png")}, QDir::Files,
+                       QDirIterator::Subdirectories);
+    while (sizes.hasNext())
+        icon.addFile(sizes.next());
+    QApplication::setWindowIcon(icon);
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.tazu.Tazu"));
+}
 
 template <typename Window> void destroy(Window*& window) {
     delete window;
@@ -25,6 +39,7 @@ template <typename Window> void destroy(Window*& window) {
 bool StartUp() {
     StartupOk = true;
     QApplication::setApplicationName(QStringLiteral("tazu"));
+    setProgramIcon();
     Form1 = new TForm1;
     if (!StartupOk) {
         destroy(Form1);

@@ -2,8 +2,9 @@
 // once, in a fixed order; at the end all are destroyed and each writes its settings.
 #pragma once
 
-// Creates the windows. False when start-up was refused (the JPEG decoder plug-in is missing,
-// or the screen runs with a 256-colour palette); nothing is left to destroy then.
+// Names the program, gives every window the program's icon and creates the windows. False when
+// start-up was refused (the JPEG decoder plug-in is missing, or the screen runs with a 256-colour
+// palette); nothing is left to destroy then.
 bool StartUp();
 
 // Destroys the windows StartUp created, the last created first.

@@ -17,7 +17,10 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QGuiApplication>
 #include <QTemporaryDir>
+
+#include <algorithm>
 
 using testsupport::RecordingAnswerer;
 
@@ -151,4 +154,24 @@ TEST_F(StartUpTest, ATrueColourScreenCreatesEveryWindowOnce) {
     writeIni("[TForm1]\r\nHitone=100\r\nLowtone=300\r\n");
     ASSERT_TRUE(StartUp());
     EXPECT_EQ(CorrectionSettings.Hitone, 310);
+}
+
+TEST_F(StartUpTest, EveryWindowCarriesTheProgramIconInEverySizeItShips) {
+    ASSERT_TRUE(StartUp());
+    QList<QSize> expected;
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256})
+        expected.append(QSize(size, size));
+    auto sorted = [](QList<QSize> sizes) {
+        std::sort(sizes.begin(), sizes.end(),
+                  [](QSize a, QSize b) { return a.width() < b.width(); });
+        return sizes;
+    };
+    EXPECT_EQ(sorted(QApplication::windowIcon().availableSizes()), expected);
+    EXPECT_EQ(QGuiApplication::desktopFileName(), QStringLiteral("io.github.tazu.Tazu"));
+
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    EXPECT_GE(windows.size(), 8);
+    for (const QWidget* w : windows)
+        EXPECT_EQ(sorted(w->windowIcon().availableSizes()), expected)
+            << qPrintable(w->objectName());
 }
