@@ -101,6 +101,25 @@ protected:
         Form1->FilterComboBox1->setItemIndex(int(index));
         Form1->FilterComboBox1Change();
     }
+    // Copies shared test pictures (paths under the test data folder) into the picture folder.
+    void copyTestPictures(std::initializer_list<const char*> files) {
+        for (const char* file : files)
+            ASSERT_TRUE(QFile::copy(testsupport::testdataDir() + u'/' + QLatin1String(file),
+                                    pictures_.filePath(QFileInfo(QLatin1String(file)).fileName())))
+                << file;
+    }
+    // Each of the named file types lists one file of the folder; the last type, every picture
+    // file, lists them all.
+    static void expectOneFileOfEachType(std::initializer_list<const char*> types) {
+        const QStringList names = fileTypeNames();
+        for (const char* type : types) {
+            ASSERT_TRUE(names.contains(QLatin1String(type))) << type;
+            chooseFileType(names.indexOf(QLatin1String(type)));
+            EXPECT_EQ(FileCount, 1) << type;
+        }
+        chooseFileType(names.size() - 1);
+        ASSERT_EQ(FileCount, int(types.size()));
+    }
 
     QTemporaryDir pictures_;
     testsupport::ScopedSettingsFile settings_;
@@ -208,10 +227,7 @@ TEST_F(MainWindowTest, ThumbnailsAreFittedAndABrokenPictureLeavesOnlyItsCellEmpt
 // 512 × 512 wide dots as 4:3.
 TEST_F(MainWindowTest, MagPiAndPicPicturesAreListedAndShownWithSquareDots) {
     TAZU_REQUIRE_TESTDATA();
-    const QString retro = testsupport::testdataDir() + QStringLiteral("/retro/");
-    for (const char* file : {"MAG/MG_L200.MAG", "PI/MG_T16.PI", "PIC/PL_GEN512.PIC"})
-        ASSERT_TRUE(QFile::copy(retro + QLatin1String(file),
-                                pictures_.filePath(QFileInfo(QLatin1String(file)).fileName())));
+    copyTestPictures({"retro/MAG/MG_L200.MAG", "retro/PI/MG_T16.PI", "retro/PIC/PL_GEN512.PIC"});
     start(folder_);
     RecordingAnswerer answers;
     const QStringList names = fileTypeNames();
@@ -219,12 +235,7 @@ TEST_F(MainWindowTest, MagPiAndPicPicturesAreListedAndShownWithSquareDots) {
     ASSERT_GT(mag, names.indexOf(QStringLiteral("GIF"))) << qPrintable(names.join(','));
     EXPECT_EQ(names.mid(mag, 3), QStringList({"MAG", "PI", "PIC"}));
     EXPECT_EQ(names.back(), QStringLiteral("すべての画像ﾌｧｲﾙ"));
-    for (const char* type : {"MAG", "PI", "PIC"}) {
-        chooseFileType(names.indexOf(QLatin1String(type)));
-        EXPECT_EQ(FileCount, 1) << type;
-    }
-    chooseFileType(names.size() - 1);
-    ASSERT_EQ(FileCount, 3);
+    expectOneFileOfEachType({"MAG", "PI", "PIC"});
 
     Form1->Button2Click();
     EXPECT_TRUE(answers.messages.empty()) << qPrintable(answers.texts().join('\n'));
@@ -247,21 +258,10 @@ TEST_F(MainWindowTest, MagPiAndPicPicturesAreListedAndShownWithSquareDots) {
 // EXIF orientation) and opened in the viewer.
 TEST_F(MainWindowTest, HeicPngAndWebpPicturesAreListedShownAndOpened) {
     TAZU_REQUIRE_TESTDATA();
-    const QString data = testsupport::testdataDir();
-    for (const char* file :
-         {"/heic/arrow.heic", "/png/basn2c08.png", "/webp/Nikon_Coolpix_P7000.webp"})
-        ASSERT_TRUE(QFile::copy(data + QLatin1String(file),
-                                pictures_.filePath(QFileInfo(QLatin1String(file)).fileName())));
+    copyTestPictures({"heic/arrow.heic", "png/basn2c08.png", "webp/Nikon_Coolpix_P7000.webp"});
     start(folder_);
     RecordingAnswerer answers;
-    const QStringList names = fileTypeNames();
-    for (const char* type : {"HEIC", "PNG", "WEBP"}) {
-        ASSERT_TRUE(names.contains(QLatin1String(type))) << type;
-        chooseFileType(names.indexOf(QLatin1String(type)));
-        EXPECT_EQ(FileCount, 1) << type;
-    }
-    chooseFileType(names.size() - 1);
-    ASSERT_EQ(FileCount, 3);
+    expectOneFileOfEachType({"HEIC", "PNG", "WEBP"});
 
     Form1->Button2Click();
     EXPECT_TRUE(answers.messages.empty()) << qPrintable(answers.texts().join('\n'));
