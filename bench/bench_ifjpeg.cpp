@@ -4,6 +4,7 @@
 // the three largest photographs of the shared test pictures. Prints the ratios at the end.
 #include "bench/direct_decode.h"
 #include "bench/fastest_runs.h"
+#include "bench/testdata.h"
 #include "tests/support/jpegmaker.h"
 #include "tests/support/spiloader.h"
 
@@ -49,9 +50,7 @@ QByteArray readAll(const QString& path) {
 
 // The three camera photographs with the most pixels.
 std::vector<Input> largestCameraPhotos(const SpiPlugin& plugin) {
-    QString testdata = qEnvironmentVariable("TAZU_TESTDATA");
-    if (testdata.isEmpty())
-        testdata = QStringLiteral(TAZU_DEFAULT_TESTDATA);
+    const QString testdata = bench::sharedTestdata();
     const QDir folder(testdata + QStringLiteral("/camera"));
     std::vector<std::pair<int64_t, Input>> photos;
     for (const QString& name : folder.entryList({QStringLiteral("*.jpg")}, QDir::Files)) {

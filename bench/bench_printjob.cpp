@@ -19,6 +19,7 @@
 //
 // TAZU_PLUGIN_PATH names the plug-in folder, TAZU_TESTDATA the shared test pictures.
 #include "bench/direct_decode.h"
+#include "bench/testdata.h"
 #include "correction/pipeline.h"
 #include "correction/settings.h"
 #include "imaging/all.h"
@@ -447,9 +448,7 @@ void benchmarkSet(const char* name, const QStringList& files, const QTemporaryDi
 
 // The shared camera pictures, each copied five times under its own name.
 QStringList cameraSet(const QTemporaryDir& folder) {
-    QString testdata = qEnvironmentVariable("TAZU_TESTDATA");
-    if (testdata.isEmpty())
-        testdata = QStringLiteral(TAZU_DEFAULT_TESTDATA);
+    const QString testdata = bench::sharedTestdata();
     const QDir camera(testdata + QStringLiteral("/camera"));
     const QStringList names = camera.entryList({QStringLiteral("*.jpg")}, QDir::Files, QDir::Name);
     QStringList files;

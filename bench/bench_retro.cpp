@@ -5,6 +5,7 @@
 // and a 2048 × 2048 photo-like picture of each format written by the tests' writers. Prints the
 // ratios at the end.
 #include "bench/fastest_runs.h"
+#include "bench/testdata.h"
 #include "tests/support/gifmaker.h"
 #include "tests/support/jpegmaker.h"
 #include "tests/support/magmaker.h"
@@ -92,9 +93,7 @@ int main(int argc, char** argv) {
     }
 
     std::vector<Input> inputs;
-    QString testdata = qEnvironmentVariable("TAZU_TESTDATA");
-    if (testdata.isEmpty())
-        testdata = QStringLiteral(TAZU_DEFAULT_TESTDATA);
+    const QString testdata = bench::sharedTestdata();
     const struct {
         const char* file;
         const char* plugin;

@@ -12,6 +12,7 @@
 #include "app/Tazu.h"
 #include "bench/direct_decode.h"
 #include "bench/fastest_runs.h"
+#include "bench/testdata.h"
 #include "imaging/all.h"
 #include "imaging/exif.h"
 #include "platform/filecontrols.h"
@@ -223,9 +224,7 @@ int main(int argc, char** argv) {
                      qPrintable(folder.path()));
         return 1;
     }
-    QString testdata = qEnvironmentVariable("TAZU_TESTDATA");
-    if (testdata.isEmpty())
-        testdata = QStringLiteral(TAZU_DEFAULT_TESTDATA);
+    const QString testdata = bench::sharedTestdata();
     if (!heicFolder.isValid() || !copyHeicPage(testdata, heicFolder, heicPage)) {
         std::fprintf(stderr,
                      "bench_thumbnails: no iPhone HEIC pictures in %s/heic; set "

@@ -160,8 +160,10 @@ TEST(WebpPlugin, AnimationShowsItsFirstFrameOnAWhiteCanvas) {
     }
 }
 
-void putLe32(QByteArray& bytes, qsizetype at, uint32_t value) {
-    for (int i = 0; i < 4; ++i)
+// Writes value little-endian into bytes at a position, in the given number of bytes (4 for
+// chunk sizes, 3 for the canvas size).
+void putLittleEndian(QByteArray& bytes, qsizetype at, uint32_t value, int count = 4) {
+    for (int i = 0; i < count; ++i)
         bytes[at + i] = char(value >> (8 * i));
 }
 
@@ -199,14 +201,14 @@ TEST(WebpPlugin, BrokenFilesAreBrokenData) {
         for (const uint32_t riffSize : {uint32_t(file.size()) * 2, 0xFFFFFFF0u, 12u}) {
             SCOPED_TRACE(riffSize);
             QByteArray lying = file;
-            putLe32(lying, 4, riffSize);
+            putLittleEndian(lying, 4, riffSize);
             EXPECT_TRUE(brokenOrIntact(webpPlugin().decode(lying, dib), dib, intact));
         }
         // The first chunk's size claims more than the file holds, or nothing.
         for (const uint32_t chunkSize : {uint32_t(file.size()), 0x7FFFFFF0u, 0u}) {
             SCOPED_TRACE(chunkSize);
             QByteArray lying = file;
-            putLe32(lying, 16, chunkSize);
+            putLittleEndian(lying, 16, chunkSize);
             EXPECT_TRUE(brokenOrIntact(webpPlugin().decode(lying, dib), dib, intact));
         }
     }
@@ -218,12 +220,8 @@ TEST(WebpPlugin, CanvasBeyondTheSizeLimitIsTooLarge) {
     QByteArray animation = makeWebpAnimation({{.image = colourPattern(8, 8)}}, 16, 16);
     // VP8X: flags, 3 reserved bytes, then canvas width and height less one, 24 bits each.
     ASSERT_EQ(animation.mid(12, 4), "VP8X");
-    const auto putLe24 = [&](qsizetype at, uint32_t value) {
-        for (int i = 0; i < 3; ++i)
-            animation[at + i] = char(value >> (8 * i));
-    };
-    putLe24(24, 40000 - 1);
-    putLe24(27, 20000 - 1);
+    putLittleEndian(animation, 24, 40000 - 1, 3);
+    putLittleEndian(animation, 27, 20000 - 1, 3);
     PictureDescription description;
     ASSERT_EQ(webpPlugin().describe(animation, description), SPI_SUCCESS);
     EXPECT_EQ(description.info.width, 40000);
