@@ -33,6 +33,7 @@
 #include "tests/support/jpegmaker.h"
 #include "tests/support/likenesscorrections.h"
 #include "tests/support/pdfpages.h"
+#include "tests/support/unattended.h"
 
 #include <QApplication>
 #include <QDir>
@@ -65,14 +66,6 @@ namespace {
 
 constexpr int Runs = 3;
 constexpr int Dpi = 300;
-
-class MessagePrinter : public platform::Answerer {
-public:
-    platform::MessageAnswer message(const platform::MessageRequest& request) override {
-        std::fprintf(stderr, "message: %s\n", qPrintable(request.text));
-        return platform::MessageAnswer::Ok;
-    }
-};
 
 // A field of /proc/self/status in kilobytes ("VmRSS", "VmHWM").
 long statusKilobytes(const char* field) {
@@ -492,7 +485,7 @@ int main(int argc, char** argv) {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    MessagePrinter answers;
+    MessagePrinter answers("bench_printjob");
     const platform::ScopedAnswerer scope(answers);
     QStringList sets;
     for (int i = 1; i < argc; ++i)

@@ -19,6 +19,7 @@
 #include "platform/interaction.h"
 #include "tests/support/exifmaker.h"
 #include "tests/support/jpegmaker.h"
+#include "tests/support/unattended.h"
 
 #include <benchmark/benchmark.h>
 
@@ -77,16 +78,6 @@ QByteArray readAll(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
-
-// A failing load would otherwise wait in a modal message box that nobody closes; its text goes
-// to the error output instead, and the benchmark stops on the control's Error.
-class MessagePrinter : public platform::Answerer {
-public:
-    platform::MessageAnswer message(const platform::MessageRequest& request) override {
-        std::fprintf(stderr, "bench_thumbnails: message: %s\n", qPrintable(request.text));
-        return platform::MessageAnswer::Ok;
-    }
-};
 
 // The thumbnail page of the main window: eight controls in thumbnail mode that stretch their
 // picture over a fixed cell.
@@ -161,13 +152,8 @@ void decodePageDirectly(benchmark::State& state, const Page& names) {
 
 // The main window opened on folder, as it starts with that folder stored in its settings.
 std::unique_ptr<TForm1> openMainWindow(const QString& folder, const QTemporaryDir& settings) {
-    const QString ini = settings.filePath(QStringLiteral("tazu.INI"));
-    QFile file(ini);
-    if (!file.open(QIODevice::WriteOnly))
+    if (!useSettingsOpeningFolder(settings, folder))
         return nullptr;
-    file.write("[TForm1]\r\nDirectory=" + QFile::encodeName(folder) + "\r\n");
-    file.close();
-    qputenv("TAZU_INI", QFile::encodeName(ini));
     StartupOk = true;
     return std::make_unique<TForm1>();
 }
@@ -211,7 +197,9 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen"); // the controls are never shown
     benchmark::Initialize(&argc, argv);
     QApplication app(argc, argv); // TAll is a widget; the plug-in search starts here too
-    MessagePrinter printer;
+    // A failing load answers on the error output, and the benchmark stops on the control's
+    // Error.
+    MessagePrinter printer("bench_thumbnails");
     const platform::ScopedAnswerer answers(printer);
 
     QTemporaryDir folder;

@@ -8,25 +8,12 @@
 #include "platform/filecontrols.h"
 #include "platform/guard.h"
 #include "platform/interaction.h"
+#include "tests/support/unattended.h"
 
 #include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 
 #include <cstdio>
-
-namespace {
-
-// A message box would wait for a user: its text goes to standard error instead.
-class MessagePrinter : public platform::Answerer {
-public:
-    platform::MessageAnswer message(const platform::MessageRequest& request) override {
-        std::fprintf(stderr, "tazu-screenshot: %s\n", qPrintable(request.text));
-        return platform::MessageAnswer::Ok;
-    }
-};
-
-} // namespace
 
 int main(int argc, char** argv) {
     if (argc != 3) {
@@ -40,20 +27,17 @@ int main(int argc, char** argv) {
     platform::Application app(argc, argv);
     platform::installFontSubstitutions();
     platform::installJapaneseTranslations(app);
-    MessagePrinter printer;
+    testsupport::MessagePrinter printer("tazu-screenshot");
     const platform::ScopedAnswerer answers(printer);
 
     const QString folder = QDir(QString::fromLocal8Bit(argv[1])).absolutePath();
     const QString out = QString::fromLocal8Bit(argv[2]);
     QTemporaryDir settings;
-    QFile ini(settings.filePath(QStringLiteral("tazu.INI")));
-    if (!ini.open(QIODevice::WriteOnly) ||
-        ini.write("[TForm1]\r\nDirectory=" + QFile::encodeName(folder) + "\r\n") < 0) {
-        std::fprintf(stderr, "tazu-screenshot: cannot write %s\n", qPrintable(ini.fileName()));
+    if (!testsupport::useSettingsOpeningFolder(settings, folder)) {
+        std::fprintf(stderr, "tazu-screenshot: cannot write a settings file into %s\n",
+                     qPrintable(settings.path()));
         return 1;
     }
-    ini.close();
-    qputenv("TAZU_INI", QFile::encodeName(ini.fileName()));
 
     if (!StartUp())
         return 1;
